@@ -1,0 +1,159 @@
+// ICO reader: the directory, then the largest (then deepest) entry, whose payload is a PNG
+// stream or a DIB of twice the icon's height (colour bitmap, then the 1-bit AND mask). The
+// result is 32bppARGB: a PNG's own alpha; a 32-bit DIB's alpha bytes when any is non-zero;
+// otherwise the AND mask (1 = transparent).
+//
+//   ICONDIR:    reserved:u16 = 0, type:u16 = 1, count:u16
+//   ICONDIRENTRY (16 bytes): width:u8 height:u8 (0 = 256) colours:u8 reserved:u8
+//                            planes:u16 bits:u16 bytes:u32 offset:u32
+#include <cstring>
+
+#include "platform/gdiplus/codecs_p.h"
+
+namespace gdip::codec {
+namespace {
+
+struct Entry {
+    size_t offset = 0, size = 0;
+    int64_t area = 0;
+    int bits = 0;
+    bool png = false;
+};
+
+// Size and depth from the payload itself (directory entries are often wrong).
+bool inspect(const uint8_t* p, size_t n, Entry* e) {
+    const uint8_t* q = p + e->offset;
+    const size_t len = e->size;
+    if (len >= 33 && sniff_png(q, len)) {
+        e->png = true;
+        e->area = int64_t(rd32be(q + 16)) * rd32be(q + 20);
+        static const int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+        int type = q[25];
+        e->bits = q[24] * (type < 7 ? kChannels[type] : 1);
+        return true;
+    }
+    if (len < 16) return false;
+    uint32_t hs = rd32le(q);
+    if (hs == 12) {
+        e->area = int64_t(rd16le(q + 4)) * (rd16le(q + 6) / 2);
+        e->bits = rd16le(q + 10);
+    } else if (hs >= 40 && len >= 16) {
+        e->area = int64_t(int32_t(rd32le(q + 4))) * (int32_t(rd32le(q + 8)) / 2);
+        e->bits = rd16le(q + 14);
+    } else {
+        return false;
+    }
+    return e->area > 0;
+}
+
+// Any decoded frame to 32bppARGB (the formats the PNG and DIB readers produce).
+GpStatus to_argb(Frame& src, FrameBudget& budget, Frame* out) {
+    if (src.format == PixelFormat32bppARGB) {
+        *out = std::move(src);
+        return Gdiplus::Ok;
+    }
+    GpStatus st = budget.new_frame(src.width, src.height, PixelFormat32bppARGB, out);
+    if (st != Gdiplus::Ok) return st;
+    const int bits = pixel_format_bits(src.format);
+    for (int32_t y = 0; y < src.height; ++y) {
+        const BYTE* s = src.row(y);
+        BYTE* d = out->row(y);
+        for (int32_t x = 0; x < src.width; ++x, d += 4) {
+            ARGB c = 0xFF000000u;
+            if (is_indexed(src.format)) {
+                size_t i = bits == 8 ? s[x] : bits == 4 ? (s[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF
+                                                        : (s[x >> 3] >> (7 - (x & 7))) & 1;
+                if (i < src.palette.size()) c = src.palette[i];
+            } else if (bits == 16) {
+                uint16_t v = rd16le(s + 2 * x);
+                bool r565 = src.format == PixelFormat16bppRGB565;
+                int r = r565 ? v >> 11 : (v >> 10) & 31, g = r565 ? (v >> 5) & 63 : (v >> 5) & 31,
+                    b = v & 31;
+                auto e5 = [](int q) { return uint8_t((q << 3) | (q >> 2)); };
+                uint8_t gg = r565 ? uint8_t((g << 2) | (g >> 4)) : e5(g);
+                uint8_t a = src.format == PixelFormat16bppARGB1555 && !(v & 0x8000) ? 0 : 255;
+                c = argb(a, e5(r), gg, e5(b));
+            } else if (bits == 24 || bits == 32) {
+                const BYTE* px = s + x * (bits / 8);
+                c = argb(bits == 32 && src.format != PixelFormat32bppRGB ? px[3] : 255, px[2], px[1], px[0]);
+            } else if (bits == 48 || bits == 64) {
+                const BYTE* px = s + x * (bits / 8);  // 16-bit little-endian: high bytes
+                c = argb(bits == 64 ? px[7] : 255, px[5], px[3], px[1]);
+            }
+            d[0] = uint8_t(c), d[1] = uint8_t(c >> 8), d[2] = uint8_t(c >> 16), d[3] = uint8_t(c >> 24);
+        }
+    }
+    return Gdiplus::Ok;
+}
+
+// Alpha from the AND mask (bottom-up 1-bit rows) unless the colour bitmap carried alpha.
+void apply_mask(Frame& f, int bits, const uint8_t* mask, size_t avail) {
+    if (bits == 32) {
+        for (int32_t y = 0; y < f.height; ++y)
+            for (int32_t x = 0; x < f.width; ++x)
+                if (f.row(y)[4 * x + 3]) return;
+    }
+    const size_t stride = ((size_t(f.width) + 31) / 32) * 4;
+    for (int32_t r = 0; r < f.height; ++r) {
+        BYTE* d = f.row(f.height - 1 - r);
+        for (int32_t x = 0; x < f.width; ++x) {
+            size_t at = size_t(r) * stride + size_t(x >> 3);
+            bool transparent = at < avail && ((mask[at] >> (7 - (x & 7))) & 1);
+            d[4 * x + 3] = transparent ? 0 : 255;
+        }
+    }
+}
+
+GpStatus decode_entry(const uint8_t* p, size_t n, const Entry& e, Frame* out) {
+    const uint8_t* q = p + e.offset;
+    FrameBudget budget(n, Expansion::Deflate);
+    Frame raw;
+    if (e.png) {
+        Image inner;
+        if (GpStatus st = decode_png(q, e.size, inner); st != Gdiplus::Ok) return st;
+        return to_argb(inner.frames.front(), budget, out);
+    }
+    size_t bits_end = 0;
+    DibOptions opt;
+    opt.rows = int32_t(rd32le(q) == 12 ? rd16le(q + 6) / 2 : int32_t(rd32le(q + 8)) / 2);
+    opt.icon_alpha = true;
+    opt.bits_end = &bits_end;
+    if (opt.rows <= 0) return Gdiplus::GenericError;
+    if (GpStatus st = decode_dib(q, e.size, opt, &raw); st != Gdiplus::Ok) return st;
+    if (GpStatus st = to_argb(raw, budget, out); st != Gdiplus::Ok) return st;
+    apply_mask(*out, e.bits, q + bits_end, e.size - bits_end);
+    return Gdiplus::Ok;
+}
+
+}  // namespace
+
+bool sniff_ico(const uint8_t* p, size_t n) {
+    return n >= 6 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0 && rd16le(p + 4) > 0;
+}
+
+GpStatus decode_ico(const uint8_t* p, size_t n, Image& image) {
+    const size_t count = rd16le(p + 4);
+    if (n < 6 + 16 * count) return Gdiplus::GenericError;
+    Entry best;
+    bool found = false;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* d = p + 6 + 16 * i;
+        Entry e;
+        e.offset = rd32le(d + 12);
+        if (e.offset >= n) continue;
+        e.size = std::min<size_t>(rd32le(d + 8), n - e.offset);
+        if (!inspect(p, n, &e)) continue;
+        if (!found || e.area > best.area || (e.area == best.area && e.bits > best.bits)) {
+            best = e;
+            found = true;
+        }
+    }
+    if (!found) return Gdiplus::GenericError;
+    Frame f;
+    if (GpStatus st = decode_entry(p, n, best, &f); st != Gdiplus::Ok) return st;
+    f.dpi_x = f.dpi_y = 96;
+    image.frames.push_back(std::move(f));
+    return Gdiplus::Ok;
+}
+
+}  // namespace gdip::codec

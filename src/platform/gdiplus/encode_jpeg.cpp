@@ -1,0 +1,84 @@
+// The JPEG encoder: quality 75 unless asked, 4:2:0, JFIF density from the resolution.
+// Alpha is dropped (JPEG has none); grey-palette and 16-bit grey frames go out as grey.
+#include <cmath>
+#include <limits>
+
+#include "platform/gdiplus/encoders_p.h"
+#include "platform/gdiplus/jpeg_writer.h"
+
+namespace gdip {
+namespace {
+
+struct RowSource {
+    ConstPixelView src;
+    PixelFormat row_format = 0;  // 0: rows go to libjpeg as stored
+    std::vector<BYTE> buffer;
+    std::vector<ARGB> palette;  // grey conversions
+
+    const uint8_t* row(int y) {
+        if (!row_format) return src.row(y);
+        ConstPixelView line = src;
+        line.scan0 = src.row(y);
+        line.height = 1;
+        PixelView out{buffer.data(), src.width, 1, int32_t(buffer.size()), row_format, palette, 0};
+        return convert_pixels(line, out) == Gdiplus::Ok ? buffer.data() : nullptr;
+    }
+};
+
+const uint8_t* next_row(void* ctx, int y) { return static_cast<RowSource*>(ctx)->row(y); }
+bool sink_write(void* ctx, const uint8_t* data, size_t n) {
+    return static_cast<Sink*>(ctx)->write(data, n);
+}
+
+bool grey_palette(const std::vector<ARGB>& p) {
+    if (p.empty()) return false;
+    for (ARGB c : p)
+        if (((c >> 16) & 255) != (c & 255) || ((c >> 8) & 255) != (c & 255)) return false;
+    return true;
+}
+
+uint16_t density(float dpi) {
+    long v = std::lround(double(dpi));
+    return uint16_t(std::clamp<long>(v, 1, std::numeric_limits<uint16_t>::max()));
+}
+
+// 8-bit grey rows through the identity grey palette: luminance of whatever the source is.
+std::vector<ARGB> identity_grey() {
+    std::vector<ARGB> p(256);
+    for (uint32_t i = 0; i < 256; ++i) p[i] = 0xFF000000u | i << 16 | i << 8 | i;
+    return p;
+}
+
+}  // namespace
+
+GpStatus encode_jpeg(const Frame& f, const EncodeOptions& opt, Sink& sink) {
+    jpegw::JpegSpec spec;
+    spec.width = f.width;
+    spec.height = f.height;
+    spec.quality = opt.quality < 0 ? 75 : opt.quality;
+    spec.dpi_x = density(f.dpi_x);
+    spec.dpi_y = density(f.dpi_y);
+    if (f.width > 65500 || f.height > 65500) return Gdiplus::InvalidParameter;  // JPEG limit
+    RowSource rows;
+    rows.src = frame_view(f);
+    bool grey = f.format == PixelFormat16bppGrayScale ||
+                (indexed_format(f.format) && grey_palette(f.palette));
+    if (grey) {
+        spec.input = jpegw::Input::Gray;
+        rows.palette = identity_grey();
+        if (!(f.format == PixelFormat8bppIndexed && f.palette == rows.palette))
+            rows.row_format = PixelFormat8bppIndexed;
+    } else if (f.format == PixelFormat24bppRGB) {
+        spec.input = jpegw::Input::Bgr;
+    } else if (f.format == PixelFormat32bppRGB || f.format == PixelFormat32bppARGB) {
+        spec.input = jpegw::Input::Bgrx;
+    } else {
+        spec.input = jpegw::Input::Bgr;
+        rows.row_format = PixelFormat24bppRGB;
+    }
+    if (rows.row_format) rows.buffer.resize(size_t(*row_bytes(f.width, rows.row_format)));
+    if (!jpegw::write_jpeg(spec, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
+    return Gdiplus::Ok;
+}
+
+}  // namespace gdip
