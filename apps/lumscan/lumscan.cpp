@@ -25,12 +25,12 @@ struct Options {
     bool multipage = false;
     int quality = 75;
     int compression = 2;  // LZW
-    std::string output;
+    std::vector<std::string> outputs;  // with --multipage the first .tif collects every page
 };
 
 const char* kUsage =
     "usage: lumscan list\n"
-    "       lumscan scan [options] OUTPUT\n"
+    "       lumscan scan [options] OUTPUT...\n"
     "       lumscan demo FOLDER\n"
     "options:\n"
     "  --source NAME        source to scan from (default: Virtual Scanner)\n"
@@ -40,7 +40,7 @@ const char* kUsage =
     "  --feeder             scan every page in the feeder\n"
     "  --duplex             scan both sides\n"
     "  --show-ui            show the source's interface\n"
-    "  --multipage          write all pages into OUTPUT as one TIFF file\n"
+    "  --multipage          write all pages into the first .tif OUTPUT as one file\n"
     "  --quality N          JPEG quality 1..100 (default 75)\n"
     "  --compression C      TIFF compression: lzw, ccitt3, ccitt4, rle, none (default lzw)\n"
     "OUTPUT's extension chooses the format: .bmp .jpg .png .gif .tif; a %d in it is\n"
@@ -80,14 +80,35 @@ std::string page_path(const std::string& pattern, int page) {
     return pattern.substr(0, at) + std::to_string(page) + pattern.substr(at + 2);
 }
 
+int save_kind(const std::string& path);
+
 // Saves the native image by the file's extension.
 int save(twain& t, const std::string& path, const Options& o) {
+    switch (save_kind(path)) {
+        case 0: return t.SaveAsBmp(path);
+        case 1: return t.SaveAsJpeg(path, o.quality);
+        case 2: return t.SaveAsPng(path);
+        case 3: return t.SaveAsGif(path);
+        case 4: return t.SaveAsTiff(path, o.compression);
+        default: return 2;
+    }
+}
+
+// 0..4 for bmp, jpg, png, gif, tif; -1 for anything else.
+int save_kind(const std::string& path) {
     std::string ext = extension(path);
-    if (ext == ".bmp") return t.SaveAsBmp(path);
-    if (ext == ".jpg" || ext == ".jpeg") return t.SaveAsJpeg(path, o.quality);
-    if (ext == ".png") return t.SaveAsPng(path);
-    if (ext == ".gif") return t.SaveAsGif(path);
-    if (ext == ".tif" || ext == ".tiff") return t.SaveAsTiff(path, o.compression);
+    if (ext == ".bmp") return 0;
+    if (ext == ".jpg" || ext == ".jpeg") return 1;
+    if (ext == ".png") return 2;
+    if (ext == ".gif") return 3;
+    if (ext == ".tif" || ext == ".tiff") return 4;
+    return -1;
+}
+
+// Index of the output that collects every page with --multipage, or -1.
+int multipage_output(const Options& o) {
+    for (size_t i = 0; i < o.outputs.size(); ++i)
+        if (save_kind(o.outputs[i]) == 4) return int(i);
     return -1;
 }
 
@@ -127,13 +148,13 @@ int parse(int argc, char** argv, Options* o) {
             if (!parse_compression(value(), &o->compression))
                 throw std::runtime_error("bad compression");
         } else if (!a.empty() && a[0] == '-') throw std::runtime_error("unknown option " + a);
-        else if (o->output.empty()) o->output = a;
-        else throw std::runtime_error("more than one OUTPUT");
+        else o->outputs.push_back(a);
     }
-    if (o->output.empty()) throw std::runtime_error("no OUTPUT given");
-    std::string ext = extension(o->output);
-    if (o->multipage && ext != ".tif" && ext != ".tiff")
-        throw std::runtime_error("--multipage writes a .tif file");
+    if (o->outputs.empty()) throw std::runtime_error("no OUTPUT given");
+    if (o->multipage && multipage_output(*o) < 0)
+        throw std::runtime_error("--multipage needs a .tif OUTPUT");
+    for (const auto& out : o->outputs)
+        if (save_kind(out) < 0) throw std::runtime_error("unknown format of " + out);
     return 0;
 }
 
@@ -161,15 +182,32 @@ void negotiate(twain& t, const Options& o) {
     if (o.duplex) warn(t.TwainEnableDuplex(true), "duplex");
 }
 
+// Saves page `page` (the native image, identifier `id`) to every output.
+int save_page(twain& t, const Options& o, int page, int32_t id, std::vector<std::string>* written) {
+    int collector = o.multipage ? multipage_output(o) : -1;
+    for (size_t i = 0; i < o.outputs.size(); ++i) {
+        std::string path = page_path(o.outputs[i], page);
+        int status;
+        if (int(i) == collector && page == 1) status = t.TiffSaveAsNativeMultiPage(path, o.compression);
+        else if (int(i) == collector) status = t.TiffAddToNativeMultipage(id);
+        else status = save(t, path, o);
+        if (status != 0) return fail("cannot save " + path + ": " + describe(status));
+        std::fprintf(stderr, " -> %s", path.c_str());
+        if (int(i) != collector) written->push_back(path);
+    }
+    return 0;
+}
+
 // Scans one page (flatbed) or the whole feeder; returns the process exit code.
 int scan(const Options& o, std::vector<std::string>* written) {
     twain t;
+    if (t.TwainGetState() < 0) return fail(describe(t.GetStat()));
     t.TwainSetHideUI(!o.show_ui);
     if (!t.TwainOpenSource(o.source))
-        return fail("cannot open the source \"" + o.source + "\"" +
-                    (t.GetStat() == 31 ? ": " + describe(31) : ""));
+        return fail("cannot open the source \"" + o.source + "\"");
     negotiate(t, o);
     t.TwainDisableAutoSourceClose(false);  // keep the source open between pages
+    bool collecting = o.multipage && multipage_output(o) >= 0;
     int page = 0, result = 0;
     while (!o.feeder || page == 0 || t.TwainIsFeederLoaded()) {
         std::fprintf(stderr, "scanning page %d ...", page + 1);
@@ -180,26 +218,16 @@ int scan(const Options& o, std::vector<std::string>* written) {
             break;
         }
         ++page;
-        std::string path = o.multipage ? o.output : page_path(o.output, page);
-        int status;
-        if (o.multipage && page == 1) status = t.TiffSaveAsNativeMultiPage(path, o.compression);
-        else if (o.multipage) status = t.TiffAddToNativeMultipage(id);
-        else status = save(t, path, o);
         std::fprintf(stderr, " %dx%d at %.0f dpi", t.GetWidth(), t.GetHeight(),
                      double(t.GetHorizontalResolution()));
-        if (status != 0) {
-            std::fprintf(stderr, "\n");
-            result = fail("cannot save " + path + ": " + describe(status));
-            break;
-        }
-        std::fprintf(stderr, " -> %s\n", path.c_str());
-        if (!o.multipage) written->push_back(path);
-        if (!o.multipage || page > 1) t.CloseImage(id);
-        if (!o.feeder) break;
+        result = save_page(t, o, page, id, written);
+        std::fprintf(stderr, "\n");
+        // The first page heads the multipage file and stays open until it is complete.
+        if (!collecting || page > 1) t.CloseImage(id);
+        if (result != 0 || !o.feeder) break;
     }
-    if (o.multipage && page > 0) {
-        if (t.TiffCloseNativeMultiPage() == 0 && result == 0) written->push_back(o.output);
-    }
+    if (collecting && page > 0 && t.TiffCloseNativeMultiPage() == 0 && result == 0)
+        written->push_back(o.outputs[size_t(multipage_output(o))]);
     t.TwainCloseSource();
     return result;
 }
@@ -212,17 +240,13 @@ int demo(const std::string& folder) {
     setenv("LUMTWAIN_VIRTUAL", config.c_str(), 1);
     setenv("LUMTWAIN_SANE", "0", 0);
     std::vector<std::string> written;
-    Options tiff;
-    tiff.feeder = true;
-    tiff.multipage = true;
-    tiff.resolution = 150;
-    tiff.output = folder + "/scan.tif";
-    if (int r = scan(tiff, &written)) return r;
-    Options jpeg = tiff;
-    jpeg.multipage = false;
-    jpeg.quality = 85;
-    jpeg.output = folder + "/page-%d.jpg";
-    if (int r = scan(jpeg, &written)) return r;
+    Options o;
+    o.feeder = true;
+    o.multipage = true;
+    o.resolution = 150;
+    o.quality = 85;
+    o.outputs = {folder + "/scan.tif", folder + "/page-%d.jpg"};
+    if (int r = scan(o, &written)) return r;
     std::printf("Scanned three pages from the virtual scanner at 150 dpi and wrote:\n");
     for (const auto& f : written)
         std::printf("  %s (%ju bytes)\n", f.c_str(), uintmax_t(fs::file_size(f)));

@@ -4,6 +4,7 @@
 // A member returns its result followed by the final values of its by-reference parameters
 // (a tuple when there are any); a member without a result returns just those values.
 // The GIL stays held: the controls' state belongs to the calling thread anyway.
+#include <pybind11/eval.h>
 #include <pybind11/stl.h>
 
 #include <optional>
@@ -170,7 +171,7 @@ py::dict describe_library() {
 void register_controls(py::module_& m) {
     py::class_<Method>(m, "Method")
         .def("__call__", &invoke)
-        .def_property_readonly("__name__", [](const Method& f) { return f.member->name; })
+        .def_property_readonly("name", [](const Method& f) { return f.member->name; })
         .def("__repr__", [](const Method& f) { return "<member " + f.member->name + ">"; });
 
     py::class_<Control>(m, "Control")

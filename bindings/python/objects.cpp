@@ -39,8 +39,6 @@ VARIANT sequence_to_variant(py::handle seq, com::VarType type) {
     switch (type) {
         case VarType::ByteArray:
             return list_to_array<uint8_t>(seq, VT_UI1);
-        case VarType::IntegerArray:
-            return list_to_array<int16_t>(seq, VT_I2);
         case VarType::LongArray:
             return list_to_array<int32_t>(seq, VT_I4);
         case VarType::SingleArray:
@@ -64,13 +62,17 @@ VARIANT int_to_variant(py::handle value) {
 }
 
 template <class E>
-py::list array_to_list(const SafeArray<E>& a) {
+py::list array_to_list(const SafeArray<E>& a, bool booleans) {
     py::list out;
     for (const E& e : a.values()) {
-        if constexpr (std::is_same_v<E, VARIANT_BOOL>)
-            out.append(py::bool_(e != 0));
-        else
+        if constexpr (std::is_arithmetic_v<E>) {
+            if (booleans)
+                out.append(py::bool_(e != 0));
+            else
+                out.append(e);
+        } else {
             out.append(e);
+        }
     }
     return out;
 }
@@ -78,12 +80,13 @@ py::list array_to_list(const SafeArray<E>& a) {
 py::object array_to_python(const VARIANT& v) {
     if (auto* bytes = std::get_if<SafeArray<uint8_t>>(&v.parray))
         return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    bool booleans = (v.vt & ~VT_ARRAY) == VT_BOOL;
     return std::visit(
-        [](const auto& a) -> py::object {
+        [booleans](const auto& a) -> py::object {
             if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::monostate>)
                 return py::list();
             else
-                return array_to_list(a);
+                return array_to_list(a, booleans);
         },
         v.parray);
 }
@@ -156,12 +159,12 @@ py::object to_python(const VARIANT& v, const std::string& enumeration) {
             return (v.vt & VT_ARRAY) ? array_to_python(v) : py::none();
     }
     py::int_ n(v.lVal);
-    if (enumeration.empty() || !g_module) return std::move(n);
+    if (enumeration.empty() || !g_module) return n;
     py::object e = py::reinterpret_borrow<py::module_>(g_module).attr(enumeration.c_str());
     try {
         return e(n);
     } catch (py::error_already_set&) {
-        return std::move(n);  // a value the enumeration does not name (22, 23, ...)
+        return n;  // a value the enumeration does not name (22, 23, ...)
     }
 }
 

@@ -22,7 +22,7 @@ double Current(int cap) {
 }
 
 class CapsTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         OpenVirtual();
@@ -105,8 +105,7 @@ TEST_F(CapsTest, ZeroRangeFromTheConfiguration) {
 }
 
 TEST_F(CapsTest, SetsSnapToTheRangeAndReportCheckStatus) {
-    EXPECT_EQ(LUMTWAIN_SetCapOneValue(kIcapXResolution, kTwtyFix32, LUMTWAIN_ToFix32(333.4)),
-              1);
+    EXPECT_EQ(LUMTWAIN_SetCapOneValue(kIcapXResolution, kTwtyFix32, LUMTWAIN_ToFix32(333.4)), 1);
     EXPECT_EQ(LUMTWAIN_GetLastResultCode(), kTwrcCheckStatus);
     EXPECT_EQ(LUMTWAIN_GetCurrentResolution(), 333);
     EXPECT_EQ(Current(kIcapYResolution), 333) << "resolutions move together";
@@ -153,8 +152,7 @@ TEST_F(CapsTest, RefusedSets) {
     EXPECT_EQ(LUMTWAIN_SetCapOneValue(kCapXferCount, kTwtyInt16, 0), 0);
     EXPECT_EQ(LUMTWAIN_SetCapOneValueS(kCapSerialNumber, kTwtyStr255, "x"), 0);
     EXPECT_EQ(LUMTWAIN_SetCapOneValueS(kCapAuthor, kTwtyStr128, nullptr), 0);
-    EXPECT_EQ(LUMTWAIN_SetCapOneValueS(kCapAuthor, kTwtyStr128, std::string(129, 'a').c_str()),
-              0);
+    EXPECT_EQ(LUMTWAIN_SetCapOneValueS(kCapAuthor, kTwtyStr128, std::string(129, 'a').c_str()), 0);
     EXPECT_EQ(LUMTWAIN_SetBrightness(NAN), 0);
 }
 

@@ -9,8 +9,8 @@ namespace {
 void WriteBmp(const std::string& path, int w, int h, int page, int dpi) {
     size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
     BITMAPFILEHEADER fh{0x4D42, DWORD(54 + stride * h), 0, 0, 54};
-    BITMAPINFOHEADER ih{40, w, h, 1, 24, BI_RGB, DWORD(stride * h), PelsPerMeter(dpi),
-                        PelsPerMeter(dpi), 0, 0};
+    BITMAPINFOHEADER ih{
+        40, w, h, 1, 24, BI_RGB, DWORD(stride * h), PelsPerMeter(dpi), PelsPerMeter(dpi), 0, 0};
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
     out.write(reinterpret_cast<const char*>(&ih), sizeof ih);
@@ -26,7 +26,7 @@ void WriteBmp(const std::string& path, int w, int h, int page, int dpi) {
 }
 
 class FilesTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         WriteBmp(m_dir + "/a.bmp", 5, 3, 1, 200);

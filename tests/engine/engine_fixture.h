@@ -29,7 +29,7 @@ inline std::vector<uint8_t> TakeBlock(uint32_t block) {
 }
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("LUMTWAIN_SANE", "0", 1);
         char tmpl[] = "/tmp/lumtwain-engine-XXXXXX";

@@ -9,7 +9,7 @@ namespace lumtwain::test {
 namespace {
 
 class PageTest : public EngineTest {
-protected:
+  protected:
     DibView Scan(std::vector<uint8_t>& keep) {
         keep = Acquire();
         auto view = ParseDib(keep.data(), keep.size());

@@ -55,7 +55,7 @@ std::optional<Pnm> RunScanimage(const std::string& args) {
 }
 
 class SaneTest : public EngineTest {
-protected:
+  protected:
     // libsane reads SANE_CONFIG_DIR once per process: every suite shares one folder, removed
     // when the program ends.
     static void SetUpTestSuite() {
@@ -87,7 +87,8 @@ protected:
     }
     static inline std::string s_dir;
     void OpenDevice0() {
-        ASSERT_EQ(LUMTWAIN_OpenSource(kDevice0), 1) << "condition " << LUMTWAIN_GetLastConditionCode();
+        ASSERT_EQ(LUMTWAIN_OpenSource(kDevice0), 1)
+            << "condition " << LUMTWAIN_GetLastConditionCode();
         LUMTWAIN_SetCurrentUnits(kTwunMillimeters);
         ASSERT_EQ(LUMTWAIN_SetImageLayout(0, 0, 40, 30), 1);
         ASSERT_EQ(LUMTWAIN_SetCurrentResolution(50), 1);
@@ -97,7 +98,8 @@ protected:
 TEST_F(SaneTest, ListsTestDevicesAfterTheVirtualScanner) {
     LUMTWAIN_OpenSourceManager(0);
     std::vector<std::string> names;
-    for (std::string n = LUMTWAIN_GetFirstSourceName(); !n.empty(); n = LUMTWAIN_GetNextSourceName())
+    for (std::string n = LUMTWAIN_GetFirstSourceName(); !n.empty();
+         n = LUMTWAIN_GetNextSourceName())
         names.push_back(n);
     EXPECT_EQ(names, (std::vector<std::string>{"Virtual Scanner", kDevice0,
                                                "Noname frontend-tester (test:1)"}));
@@ -153,11 +155,11 @@ TEST_P(SaneScanTest, DibMatchesScanimage) {
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, SaneScanTest,
-    ::testing::Values(SaneScanCase{"gray", kTwptGray, "--mode Gray --depth 8"},
-                      SaneScanCase{"color", kTwptRgb, "--mode Color --depth 8"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, SaneScanTest,
+                         ::testing::Values(SaneScanCase{"gray", kTwptGray, "--mode Gray --depth 8"},
+                                           SaneScanCase{"color", kTwptRgb,
+                                                        "--mode Color --depth 8"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaneTest, FeederRunsEmptyOnTheEleventhStart) {
     OpenDevice0();

@@ -7,7 +7,8 @@ namespace {
 
 std::vector<std::string> ListSources() {
     std::vector<std::string> names;
-    for (std::string n = LUMTWAIN_GetFirstSourceName(); !n.empty(); n = LUMTWAIN_GetNextSourceName())
+    for (std::string n = LUMTWAIN_GetFirstSourceName(); !n.empty();
+         n = LUMTWAIN_GetNextSourceName())
         names.push_back(n);
     return names;
 }

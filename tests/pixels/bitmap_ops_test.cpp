@@ -90,7 +90,7 @@ TEST_F(BitmapOps, PaletteLargerThanTheFormatIsRejected) {
 // ---- frames -------------------------------------------------------------------------
 
 class Frames : public GdipTest {
-protected:
+  protected:
     // A three-frame GIF-like image built directly (decoders are not needed here).
     GpImage animated() {
         auto img = std::make_unique<gdip::Image>();
@@ -215,7 +215,8 @@ TEST_F(BitmapOps, CloneAreaConvertsAndKeepsResolution) {
     EXPECT_EQ(dy, 150.0f);
     auto got = pixels(c, 3, 2);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(got[size_t(y) * 3 + x], px[size_t(y + 1) * 6 + x + 2]);
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(got[size_t(y) * 3 + x], px[size_t(y + 1) * 6 + x + 2]);
 }
 
 TEST_F(BitmapOps, CloneAreaOutsideIsRejected) {
@@ -238,8 +239,7 @@ TEST_F(BitmapOps, CloneAreaOfMonochromeFromAnOddColumn) {
     GpBitmap c = 0;
     ASSERT_EQ(GdipCloneBitmapAreaI(5, 0, 4, 1, PixelFormat1bppIndexed, b, &c), Gdiplus::Ok);
     keep(c);
-    EXPECT_EQ(pixels(c, 4, 1),
-              (std::vector<ARGB>{0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFF000000}));
+    EXPECT_EQ(pixels(c, 4, 1), (std::vector<ARGB>{0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFF000000}));
 }
 
 // ---- GDI bitmaps and icons ----------------------------------------------------------

@@ -19,7 +19,9 @@ std::vector<PixelFormat> all_formats() {
     return v;
 }
 
-std::string format_name(PixelFormat f) { return std::string(gdip::pixel_format_name(f)); }
+std::string format_name(PixelFormat f) {
+    return std::string(gdip::pixel_format_name(f));
+}
 
 // The palette a target of `format` gets in these tests: black/white for one bit (the
 // threshold path), random colours otherwise.
@@ -38,7 +40,8 @@ TEST_P(ConvertPair, FastPathMatchesGeneric) {
     for (int32_t width : {1, 7, 33, 1031}) {
         Buffer src(width, 3, sf, 3), fast(width, 3, df, 1, true), slow(width, 3, df, 1, true);
         src.randomise(rng);
-        if (gdip::indexed_format(sf)) src.palette = pixtest::random_palette(rng, 1u << gdip::pixel_format_bits(sf), false);
+        if (gdip::indexed_format(sf))
+            src.palette = pixtest::random_palette(rng, 1u << gdip::pixel_format_bits(sf), false);
         if (gdip::indexed_format(df)) fast.palette = slow.palette = target_palette(df, rng);
         ASSERT_EQ(convert_pixels(src.cview(), fast.view()), Gdiplus::Ok);
         ASSERT_EQ(convert_pixels_generic(src.cview(), slow.view()), Gdiplus::Ok);
@@ -70,8 +73,8 @@ TEST_P(ConvertPair, OffsetViewsMatchPixelByPixel) {
             ASSERT_EQ(gdip::read_pixel(src.cview(), x + 3, y, &c), Gdiplus::Ok);
             Buffer one(1, 1, df);
             one.palette = dst.palette;
-            gdip::ConstPixelView cv{reinterpret_cast<const BYTE*>(&c), 1, 1, 4,
-                                    PixelFormat32bppARGB, {}, 0};
+            gdip::ConstPixelView cv{
+                reinterpret_cast<const BYTE*>(&c), 1, 1, 4, PixelFormat32bppARGB, {}, 0};
             ASSERT_EQ(convert_pixels(cv, one.view()), Gdiplus::Ok);
             ASSERT_EQ(gdip::read_pixel(one.cview(), 0, 0, &want), Gdiplus::Ok);
             ASSERT_EQ(gdip::read_pixel(dst.cview(), x + 5, y, &got), Gdiplus::Ok);
@@ -143,25 +146,23 @@ constexpr PixelFormat k24 = PixelFormat24bppRGB, kRGB = PixelFormat32bppRGB,
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, LosslessRoundTrip,
-    ::testing::Values(RoundTrip{k24, kRGB}, RoundTrip{k24, kARGB}, RoundTrip{k24, kPARGB},
-                      RoundTrip{k24, PixelFormat48bppRGB}, RoundTrip{k24, PixelFormat64bppARGB},
-                      RoundTrip{k24, PixelFormat64bppPARGB}, RoundTrip{kRGB, k24},
-                      RoundTrip{kARGB, PixelFormat64bppARGB}, RoundTrip{kPARGB, kARGB},
-                      RoundTrip{kPARGB, PixelFormat64bppPARGB},
-                      RoundTrip{PixelFormat16bppRGB555, k24},
-                      RoundTrip{PixelFormat16bppRGB565, kARGB},
-                      RoundTrip{PixelFormat16bppARGB1555, kARGB},
-                      RoundTrip{PixelFormat16bppGrayScale, PixelFormat48bppRGB},
-                      RoundTrip{PixelFormat16bppGrayScale, PixelFormat64bppARGB},
-                      RoundTrip{PixelFormat48bppRGB, PixelFormat64bppARGB},
-                      RoundTrip{PixelFormat64bppPARGB, PixelFormat64bppARGB},
-                      RoundTrip{PixelFormat8bppIndexed, kARGB},
-                      RoundTrip{PixelFormat8bppIndexed, k24},
-                      RoundTrip{PixelFormat4bppIndexed, kRGB},
-                      RoundTrip{PixelFormat4bppIndexed, PixelFormat8bppIndexed},
-                      RoundTrip{PixelFormat1bppIndexed, kARGB},
-                      RoundTrip{PixelFormat1bppIndexed, PixelFormat8bppIndexed},
-                      RoundTrip{PixelFormat1bppIndexed, PixelFormat48bppRGB}),
+    ::testing::Values(
+        RoundTrip{k24, kRGB}, RoundTrip{k24, kARGB}, RoundTrip{k24, kPARGB},
+        RoundTrip{k24, PixelFormat48bppRGB}, RoundTrip{k24, PixelFormat64bppARGB},
+        RoundTrip{k24, PixelFormat64bppPARGB}, RoundTrip{kRGB, k24},
+        RoundTrip{kARGB, PixelFormat64bppARGB}, RoundTrip{kPARGB, kARGB},
+        RoundTrip{kPARGB, PixelFormat64bppPARGB}, RoundTrip{PixelFormat16bppRGB555, k24},
+        RoundTrip{PixelFormat16bppRGB565, kARGB}, RoundTrip{PixelFormat16bppARGB1555, kARGB},
+        RoundTrip{PixelFormat16bppGrayScale, PixelFormat48bppRGB},
+        RoundTrip{PixelFormat16bppGrayScale, PixelFormat64bppARGB},
+        RoundTrip{PixelFormat48bppRGB, PixelFormat64bppARGB},
+        RoundTrip{PixelFormat64bppPARGB, PixelFormat64bppARGB},
+        RoundTrip{PixelFormat8bppIndexed, kARGB}, RoundTrip{PixelFormat8bppIndexed, k24},
+        RoundTrip{PixelFormat4bppIndexed, kRGB},
+        RoundTrip{PixelFormat4bppIndexed, PixelFormat8bppIndexed},
+        RoundTrip{PixelFormat1bppIndexed, kARGB},
+        RoundTrip{PixelFormat1bppIndexed, PixelFormat8bppIndexed},
+        RoundTrip{PixelFormat1bppIndexed, PixelFormat48bppRGB}),
     [](const auto& info) {
         return format_name(info.param.from) + "_via_" + format_name(info.param.via);
     });
@@ -172,8 +173,8 @@ ARGB convert_one(ARGB c, PixelFormat to, PixelFormat back = PixelFormat32bppARGB
                  std::vector<ARGB> palette = {}) {
     Buffer mid(1, 1, to), out(1, 1, back);
     mid.palette = palette;
-    gdip::ConstPixelView src{reinterpret_cast<const BYTE*>(&c), 1, 1, 4, PixelFormat32bppARGB,
-                             {}, 0};
+    gdip::ConstPixelView src{
+        reinterpret_cast<const BYTE*>(&c), 1, 1, 4, PixelFormat32bppARGB, {}, 0};
     EXPECT_EQ(convert_pixels(src, mid.view()), Gdiplus::Ok);
     ARGB r = 0;
     EXPECT_EQ(gdip::read_pixel(mid.cview(), 0, 0, &r), Gdiplus::Ok);

@@ -10,7 +10,7 @@
 namespace pixtest {
 
 class GdipTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         GdiplusStartupInput input;
         ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);

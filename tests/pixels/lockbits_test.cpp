@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, LockEveryFormat, ::testing::ValuesIn([] {
                          });
 
 class LockBits : public GdipTest {
-protected:
+  protected:
     static constexpr INT kW = 10, kH = 6;
     void SetUp() override {
         GdipTest::SetUp();
@@ -261,7 +261,8 @@ TEST_F(LockBits, IndexedWriteMapsToTheNearestPaletteEntry) {
 
 TEST_F(LockBits, DisposedWhileLockedDoesNotPoisonLaterLocks) {
     GpBitmap other = 0;
-    ASSERT_EQ(GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat24bppRGB, nullptr, &other), Gdiplus::Ok);
+    ASSERT_EQ(GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat24bppRGB, nullptr, &other),
+              Gdiplus::Ok);
     BitmapData d;
     ASSERT_EQ(GdipBitmapLockBits(other, nullptr, ImageLockModeRead, PixelFormat32bppARGB, &d),
               Gdiplus::Ok);

@@ -20,7 +20,9 @@ struct Buffer {
         stride = *gdip::row_bytes(w, f) + pad;
         bytes.assign(size_t(stride) * size_t(h), 0);
     }
-    BYTE* first_row() { return bottom_up ? bytes.data() + size_t(stride) * (height - 1) : bytes.data(); }
+    BYTE* first_row() {
+        return bottom_up ? bytes.data() + size_t(stride) * (height - 1) : bytes.data();
+    }
     gdip::PixelView view() {
         return {first_row(), width, height, bottom_up ? -stride : stride, format, palette, 0};
     }

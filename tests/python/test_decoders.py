@@ -504,13 +504,19 @@ def ico_cases(tmp):
 
 # ---- damaged files must give a status, never a crash ----------------------------------
 def corrupt_cases(tmp):
+    """tests/data/corrupt/README.txt: "file | expected status | what it breaks"."""
     src = os.path.join(os.environ.get("LUM_SOURCE_DIR", "."), "tests", "data", "corrupt")
-    names = sorted(n for n in os.listdir(src) if not n.endswith(".txt")) if os.path.isdir(src) else []
-    for n in names:
+    for line in open(os.path.join(src, "README.txt")):
+        if not line.strip() or line.startswith("#"):
+            continue
+        name, status, _ = [f.strip() for f in line.split("|", 2)]
         outdir = tempfile.mkdtemp(dir=tmp)
-        proc = subprocess.run([DUMP, os.path.join(src, n), outdir], capture_output=True,
+        proc = subprocess.run([DUMP, os.path.join(src, name), outdir], capture_output=True,
                               text=True, timeout=60)
-        check(f"corrupt {n}", proc.returncode in (0, 1), f"exit {proc.returncode}")
+        first = proc.stdout.splitlines()[0] if proc.stdout else "{}"
+        got = json.loads(first).get("status")
+        check(f"corrupt {name}", proc.returncode in (0, 1) and got == int(status),
+              f"exit {proc.returncode}, status {got}, want {status}")
 
 
 def main():

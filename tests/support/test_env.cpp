@@ -7,12 +7,12 @@ namespace lumtest {
 
 std::string source_dir() {
     const char* s = std::getenv("LUM_SOURCE_DIR");
-    return s ? s : ".";
+    return s ? s : LUM_SOURCE_DIR_DEFAULT;
 }
 
 std::string build_dir() {
     const char* s = std::getenv("LUM_BUILD_DIR");
-    return s ? s : ".";
+    return s ? s : LUM_BUILD_DIR_DEFAULT;
 }
 
 std::string real_engine_path() { return build_dir() + "/lib/liblumtwain.so"; }

@@ -32,9 +32,11 @@ PixelFormat format_named(const std::string& name) {
 }
 
 const CLSID* encoder_named(const std::string& name) {
-    static const std::map<std::string, std::string> mime{
-        {"bmp", "image/bmp"}, {"jpeg", "image/jpeg"}, {"gif", "image/gif"},
-        {"tiff", "image/tiff"}, {"png", "image/png"}};
+    static const std::map<std::string, std::string> mime{{"bmp", "image/bmp"},
+                                                         {"jpeg", "image/jpeg"},
+                                                         {"gif", "image/gif"},
+                                                         {"tiff", "image/tiff"},
+                                                         {"png", "image/png"}};
     static CLSID parsed;
     if (!name.empty() && name[0] == '{') return ole::ParseGuid(name, &parsed) ? &parsed : nullptr;
     auto it = mime.find(name);
@@ -70,19 +72,25 @@ GpStatus load(GpBitmap b, std::vector<BYTE>& raw, INT w, INT h, PixelFormat f) {
     return s != Gdiplus::Ok ? s : GdipBitmapUnlockBits(b, &d);
 }
 
-GpStatus save_stream(GpBitmap b, const char* out, const CLSID* clsid, const EncoderParameters* p) {
+// The stream stays open until the image is gone: a multipage file completes only then.
+ComPtr<IStream> g_stream;
+
+GpStatus save_stream(GpBitmap b, const CLSID* clsid, const EncoderParameters* p) {
     IStream* raw = nullptr;
     if (FAILED(CreateStreamOnHGlobal(0, TRUE, &raw))) return Gdiplus::GenericError;
-    ComPtr<IStream> stream = ComPtr<IStream>::adopt(raw);
-    if (GpStatus s = GdipSaveImageToStream(b, stream.get(), clsid, p); s != Gdiplus::Ok) return s;
-    stream->Seek(0, STREAM_SEEK_SET, nullptr);
+    g_stream = ComPtr<IStream>::adopt(raw);
+    return GdipSaveImageToStream(b, g_stream.get(), clsid, p);
+}
+
+GpStatus copy_stream(const char* out) {
+    g_stream->Seek(0, STREAM_SEEK_SET, nullptr);
     std::vector<uint8_t> bytes;
-    ole::ReadAll(stream.get(), &bytes);
+    ole::ReadAll(g_stream.get(), &bytes);
+    g_stream = nullptr;
     FILE* f = std::fopen(out, "wb");
     if (!f) return Gdiplus::Win32Error;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return Gdiplus::Ok;
+    return std::fclose(f) == 0 ? Gdiplus::Ok : Gdiplus::Win32Error;
 }
 
 }  // namespace
@@ -120,7 +128,8 @@ int main(int argc, char** argv) {
         if (GpStatus s = GdipSetImagePalette(b, reinterpret_cast<ColorPalette*>(buf.data())); s)
             return finish(s);
     }
-    if (raw.size() < size_t(*gdip::row_bytes(w, f)) * size_t(h)) return finish(Gdiplus::InvalidParameter);
+    if (raw.size() < size_t(*gdip::row_bytes(w, f)) * size_t(h))
+        return finish(Gdiplus::InvalidParameter);
     if (GpStatus s = load(b, raw, w, h, f); s != Gdiplus::Ok) return finish(s);
     if (kv.count("dpi")) {
         float x = 0, y = 0;
@@ -129,14 +138,15 @@ int main(int argc, char** argv) {
     }
     Params params;
     if (kv.count("quality")) params.add(EncoderQuality, ULONG(std::stol(kv["quality"])));
-    if (kv.count("compression")) params.add(EncoderCompression, ULONG(std::stol(kv["compression"])));
+    if (kv.count("compression"))
+        params.add(EncoderCompression, ULONG(std::stol(kv["compression"])));
     if (kv.count("depth")) params.add(EncoderColorDepth, ULONG(std::stol(kv["depth"])));
     int pages = kv.count("pages") ? std::stoi(kv["pages"]) : 1;
     if (pages > 1) params.add(EncoderSaveFlag, EncoderValueMultiFrame);
     const EncoderParameters* p = params.p.Count ? &params.p : nullptr;
 
-    GpStatus s = kv.count("stream") ? save_stream(b, out, clsid, p)
-                                    : GdipSaveImageToFile(b, out, clsid, p);
+    GpStatus s =
+        kv.count("stream") ? save_stream(b, clsid, p) : GdipSaveImageToFile(b, out, clsid, p);
     Params add;
     add.add(EncoderSaveFlag, EncoderValueFrameDimensionPage);
     for (int i = 1; s == Gdiplus::Ok && i < pages; ++i) s = GdipSaveAddImage(b, b, &add.p);
@@ -146,6 +156,7 @@ int main(int argc, char** argv) {
         s = GdipSaveAdd(b, &flush.p);
     }
     GdipDisposeImage(b);  // completes a multipage file
+    if (s == Gdiplus::Ok && g_stream) s = copy_stream(out);
     GdiplusShutdown(token);
     return finish(s);
 }

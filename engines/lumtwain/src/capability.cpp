@@ -7,7 +7,9 @@
 
 namespace lumtwain {
 
-bool Capability::is_text() const { return is_text_type(item_type); }
+bool Capability::is_text() const {
+    return is_text_type(item_type);
+}
 
 std::vector<double> Capability::offered() const {
     if (container == Container::Enumeration) return values;
@@ -34,8 +36,8 @@ std::optional<double> Capability::accept(double v) const {
         if (step > 0) v = min + std::nearbyint((v - min) / step) * step;
         return std::fmin(v, max);
     }
-    const std::vector<double> list = container == Container::Enumeration ? values
-                                                                         : std::vector{current};
+    const std::vector<double> list =
+        container == Container::Enumeration ? values : std::vector{current};
     for (double x : list)
         if (std::fabs(x - v) < 1e-9) return x;
     return std::nullopt;
@@ -113,15 +115,24 @@ std::optional<double> DecodeItem(int item_type, int32_t value) {
         return double(value);
     };
     switch (item_type) {
-        case kTwtyInt8: return in(-128, 127);
-        case kTwtyInt16: return in(-32768, 32767);
-        case kTwtyInt32: return double(value);
-        case kTwtyUint8: return in(0, 255);
-        case kTwtyUint16: return in(0, 65535);
-        case kTwtyUint32: return in(0, std::numeric_limits<int32_t>::max());
-        case kTwtyBool: return value != 0 ? 1.0 : 0.0;
-        case kTwtyFix32: return FromFix32(value);
-        default: return std::nullopt;
+        case kTwtyInt8:
+            return in(-128, 127);
+        case kTwtyInt16:
+            return in(-32768, 32767);
+        case kTwtyInt32:
+            return double(value);
+        case kTwtyUint8:
+            return in(0, 255);
+        case kTwtyUint16:
+            return in(0, 65535);
+        case kTwtyUint32:
+            return in(0, std::numeric_limits<int32_t>::max());
+        case kTwtyBool:
+            return value != 0 ? 1.0 : 0.0;
+        case kTwtyFix32:
+            return FromFix32(value);
+        default:
+            return std::nullopt;
     }
 }
 

@@ -16,9 +16,9 @@ struct Capability {
     int code = 0;
     int item_type = 4;  // TWTY_UINT16
     Container container = Container::OneValue;
-    std::vector<double> values;      // Enumeration: the values offered
+    std::vector<double> values;         // Enumeration: the values offered
     double min = 0, max = 0, step = 0;  // Range, or the range beside an enumeration
-    bool has_range = false;          // LoadCapValuesRangeN answers
+    bool has_range = false;             // LoadCapValuesRangeN answers
     double current = 0;
     double default_value = 0;
     std::string text, default_text;  // text capabilities
@@ -44,14 +44,14 @@ Capability CapRange(int code, int type, double min, double max, double step, dou
 Capability CapText(int code, int type, std::string value, bool read_only);
 
 class CapTable {
-public:
+  public:
     void add(Capability cap) { m_caps[cap.code] = std::move(cap); }
     void remove(int code) { m_caps.erase(code); }
     Capability* find(int code);
     const Capability* find(int code) const;
     std::vector<int> codes() const;
 
-private:
+  private:
     std::map<int, Capability> m_caps;
 };
 

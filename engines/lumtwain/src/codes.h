@@ -47,17 +47,26 @@ constexpr int kTwtyStr255 = 12;
 constexpr int kTwtyStr1024 = 13;
 constexpr int kTwtyUni512 = 14;
 
-constexpr bool is_text_type(int t) { return t >= kTwtyStr32 && t <= kTwtyUni512; }
+constexpr bool is_text_type(int t) {
+    return t >= kTwtyStr32 && t <= kTwtyUni512;
+}
 // Longest text (bytes, without NUL) a TW_STRnn item holds.
 constexpr int text_type_capacity(int t) {
     switch (t) {
-        case kTwtyStr32: return 32;
-        case kTwtyStr64: return 64;
-        case kTwtyStr128: return 128;
-        case kTwtyStr255: return 255;
-        case kTwtyStr1024: return 1024;
-        case kTwtyUni512: return 512;
-        default: return 0;
+        case kTwtyStr32:
+            return 32;
+        case kTwtyStr64:
+            return 64;
+        case kTwtyStr128:
+            return 128;
+        case kTwtyStr255:
+            return 255;
+        case kTwtyStr1024:
+            return 1024;
+        case kTwtyUni512:
+            return 512;
+        default:
+            return 0;
     }
 }
 
@@ -135,11 +144,10 @@ struct PaperSize {
     double height_mm;
 };
 inline constexpr PaperSize kPaperSizes[] = {
-    {kTwssA4, 210.0, 297.0},          {kTwssJisB5, 182.0, 257.0},
-    {kTwssUsLetter, 215.9, 279.4},    {kTwssUsLegal, 215.9, 355.6},
-    {kTwssA5, 148.0, 210.0},          {kTwssIsoB6, 125.0, 176.0},
-    {kTwssUsExecutive, 184.15, 266.7}, {kTwssA6, 105.0, 148.0},
-    {kTwssUsStatement, 139.7, 215.9}, {kTwssBusinessCard, 90.0, 55.0},
+    {kTwssA4, 210.0, 297.0},           {kTwssJisB5, 182.0, 257.0}, {kTwssUsLetter, 215.9, 279.4},
+    {kTwssUsLegal, 215.9, 355.6},      {kTwssA5, 148.0, 210.0},    {kTwssIsoB6, 125.0, 176.0},
+    {kTwssUsExecutive, 184.15, 266.7}, {kTwssA6, 105.0, 148.0},    {kTwssUsStatement, 139.7, 215.9},
+    {kTwssBusinessCard, 90.0, 55.0},
 };
 
 }  // namespace lumtwain

@@ -136,9 +136,10 @@ bool ParsePageSize(std::string_view text, double* width_mm, double* height_mm) {
         const char* name;
         double w, h;
     };
-    static constexpr Named kNamed[] = {
-        {"a4", 210.0, 297.0}, {"a5", 148.0, 210.0}, {"letter", 215.9, 279.4},
-        {"legal", 215.9, 355.6}};
+    static constexpr Named kNamed[] = {{"a4", 210.0, 297.0},
+                                       {"a5", 148.0, 210.0},
+                                       {"letter", 215.9, 279.4},
+                                       {"legal", 215.9, 355.6}};
     for (const Named& n : kNamed)
         if (v == n.name) return *width_mm = n.w, *height_mm = n.h, true;
     size_t x = v.find('x');

@@ -12,9 +12,9 @@ namespace lumtwain {
 enum class UiBehaviour { Scan, Close };
 
 struct VirtualConfig {
-    int pages = 10;           // sheets loaded in the feeder
-    bool feeder = true;       // the device has a feeder
-    bool duplex = true;       // the device has a one-pass duplex unit
+    int pages = 10;      // sheets loaded in the feeder
+    bool feeder = true;  // the device has a feeder
+    bool duplex = true;  // the device has a one-pass duplex unit
     double page_width_mm = 210.0;
     double page_height_mm = 297.0;
     std::vector<std::string> files;  // pages fed from image files, in order

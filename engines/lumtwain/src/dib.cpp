@@ -9,8 +9,12 @@
 namespace lumtwain {
 namespace {
 
-bool mul(size_t a, size_t b, size_t* out) { return !__builtin_mul_overflow(a, b, out); }
-bool add(size_t a, size_t b, size_t* out) { return !__builtin_add_overflow(a, b, out); }
+bool mul(size_t a, size_t b, size_t* out) {
+    return !__builtin_mul_overflow(a, b, out);
+}
+bool add(size_t a, size_t b, size_t* out) {
+    return !__builtin_add_overflow(a, b, out);
+}
 
 void write_palette(const DibSpec& spec, const DibLayout& layout, uint8_t* dst) {
     RGBQUAD* pal = reinterpret_cast<RGBQUAD*>(dst + sizeof(BITMAPINFOHEADER));
@@ -39,8 +43,7 @@ std::optional<DibLayout> ComputeDibLayout(const DibSpec& spec) {
     l.palette_entries = spec.bits == 1 ? 2 : spec.bits == 8 ? 256 : 0;
     l.bits_offset = sizeof(BITMAPINFOHEADER) + l.palette_entries * sizeof(RGBQUAD);
     if (!mul(l.stride, size_t(spec.height), &l.image_bytes)) return std::nullopt;
-    if (!add(l.bits_offset, l.image_bytes, &l.total) || l.total > kMaxDibBytes)
-        return std::nullopt;
+    if (!add(l.bits_offset, l.image_bytes, &l.total) || l.total > kMaxDibBytes) return std::nullopt;
     return l;
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 // A counted GDI+ session for the time of one load.
 class GdiplusSession {
-public:
+  public:
     GdiplusSession() {
         GdiplusStartupInput input;
         m_ok = GdiplusStartup(&m_token, &input, nullptr) == Gdiplus::Ok;
@@ -22,7 +22,7 @@ public:
     }
     bool ok() const { return m_ok; }
 
-private:
+  private:
     ULONG m_token = 0;
     bool m_ok = false;
 };
@@ -36,11 +36,11 @@ struct ImageDeleter {
 
 // A locked 24-bit copy of the image's pixels, unlocked when done.
 class LockedPixels {
-public:
+  public:
     LockedPixels(GpBitmap bitmap, UINT width, UINT height) : m_bitmap(bitmap) {
         GpRect rect{0, 0, INT(width), INT(height)};
-        m_ok = GdipBitmapLockBits(bitmap, &rect, ImageLockModeRead, PixelFormat24bppRGB,
-                                  &m_data) == Gdiplus::Ok;
+        m_ok = GdipBitmapLockBits(bitmap, &rect, ImageLockModeRead, PixelFormat24bppRGB, &m_data) ==
+               Gdiplus::Ok;
     }
     ~LockedPixels() {
         if (m_ok) GdipBitmapUnlockBits(m_bitmap, &m_data);
@@ -50,7 +50,7 @@ public:
         return static_cast<const uint8_t*>(m_data.Scan0) + ptrdiff_t(y) * m_data.Stride;
     }
 
-private:
+  private:
     GpBitmap m_bitmap;
     BitmapData m_data;
     bool m_ok = false;
@@ -93,9 +93,14 @@ int LoadFileDib(const std::string& path, int pixel_type, double dpi, HGLOBAL* bl
     // The decoders report 96 dpi when a file gives no resolution: use the negotiated one.
     bool has_dpi = std::isfinite(dpi_x) && dpi_x > 0 && std::isfinite(dpi_y) && dpi_y > 0 &&
                    !(dpi_x == 96.0f && dpi_y == 96.0f);
-    DibSpec spec{int(width), int(height), pixel_type == kTwptBw ? 1 : pixel_type == kTwptGray ? 8
-                                                                                           : 24,
-                 has_dpi ? dpi_x : dpi, has_dpi ? dpi_y : dpi, false};
+    DibSpec spec{int(width),
+                 int(height),
+                 pixel_type == kTwptBw     ? 1
+                 : pixel_type == kTwptGray ? 8
+                                           : 24,
+                 has_dpi ? dpi_x : dpi,
+                 has_dpi ? dpi_y : dpi,
+                 false};
     if (!ComputeDibLayout(spec)) return kTwccLowMemory;
     LockedPixels pixels(*image, width, height);
     if (!pixels.ok()) return kTwccBadValue;

@@ -57,8 +57,8 @@ bool in_marker(const Geometry& g, int px, int py, bool* black) {
         py >= g.origin_y + 3 * g.cell_y)
         return false;
     int cx = (px - g.origin_x) / g.cell_x, cy = (py - g.origin_y) / g.cell_y;
-    *black = px >= g.origin_x && py >= g.origin_y && cx < kMarkerCells && cy < 2 &&
-             g.cells[size_t(cx)];
+    *black =
+        px >= g.origin_x && py >= g.origin_y && cx < kMarkerCells && cy < 2 && g.cells[size_t(cx)];
     return true;
 }
 
@@ -79,7 +79,9 @@ Rgb paper_pixel(const Geometry& g, int px, int py, bool* forced) {
     return {g.lut[r], g.lut[gr], g.lut[uint8_t(255 - r)]};
 }
 
-uint8_t luminance(Rgb c) { return uint8_t((299 * c.r + 587 * c.g + 114 * c.b) / 1000); }
+uint8_t luminance(Rgb c) {
+    return uint8_t((299 * c.r + 587 * c.g + 114 * c.b) / 1000);
+}
 
 void write_row(const Geometry& g, int width, int y, uint8_t* row) {
     const int type = g.req.pixel_type;
@@ -111,8 +113,12 @@ int MmToPixels(double mm, double dpi) {
     return int(px);
 }
 
-int MarkerCell(double dpi) { return std::max(2, MmToPixels(2.0, dpi)); }
-int MarkerOrigin(double dpi) { return MmToPixels(10.0, dpi); }
+int MarkerCell(double dpi) {
+    return std::max(2, MmToPixels(2.0, dpi));
+}
+int MarkerOrigin(double dpi) {
+    return MmToPixels(10.0, dpi);
+}
 
 std::optional<DibSpec> PageDibSpec(const PageRequest& r) {
     DibSpec s;

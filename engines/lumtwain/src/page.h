@@ -32,7 +32,7 @@ struct PageRequest {
     double paper_width_mm = 210, paper_height_mm = 297;
     double left_mm = 0, top_mm = 0, right_mm = 210, bottom_mm = 297;  // the frame scanned
     double dpi_x = 100, dpi_y = 100;
-    int pixel_type = 2;  // TWPT_BW, GRAY, RGB
+    int pixel_type = 2;                   // TWPT_BW, GRAY, RGB
     double brightness = 0, contrast = 0;  // -1000..1000
     double threshold = 128;
     bool vanilla = false;

@@ -15,15 +15,15 @@ struct SaneOption {
     SANE_Value_Type type = SANE_TYPE_INT;
     SANE_Int size = 0;
     SANE_Int cap = 0;
-    std::vector<std::string> strings;   // string list constraint
-    std::vector<double> words;          // word list constraint
+    std::vector<std::string> strings;  // string list constraint
+    std::vector<double> words;         // word list constraint
     bool has_range = false;
     double min = 0, max = 0, quant = 0;
     bool active() const { return SANE_OPTION_IS_ACTIVE(cap) && SANE_OPTION_IS_SETTABLE(cap); }
 };
 
 class SaneOptions {
-public:
+  public:
     explicit SaneOptions(SANE_Handle handle) : m_handle(handle) {}
     void load();  // every descriptor, again after SANE_INFO_RELOAD_OPTIONS
     const SaneOption* find(const std::string& name) const;
@@ -33,7 +33,7 @@ public:
     std::optional<double> set_number(const std::string& name, double value);
     std::optional<std::string> set_string(const std::string& name, const std::string& value);
 
-private:
+  private:
     SANE_Handle m_handle;
     std::map<std::string, SaneOption> m_options;
 };

@@ -48,7 +48,7 @@ struct SaneImage {
 };
 
 class SaneSource final : public Source {
-public:
+  public:
     SaneSource(std::string name, SANE_Handle handle)
         : Source(std::move(name)), m_handle(handle), m_options(handle) {
         m_options.load();
@@ -65,23 +65,22 @@ public:
     }
 
     void refresh() override;
-    int set_layout(double left, double top, double right, double bottom,
-                   bool* adjusted) override;
+    int set_layout(double left, double top, double right, double bottom, bool* adjusted) override;
     int reset_layout() override;
     Frame layout() const override { return m_frame; }
     int images_ready() override;
     TransferResult transfer() override;
     void end_batch() override;
 
-protected:
+  protected:
     void changed(int code) override;
 
-private:
+  private:
     void build_table();
     void add_resolution();
     void add_pixel_types();
     void add_feeder();
-    void apply_settings();  // on the worker
+    void apply_settings();               // on the worker
     SANE_Status scan(SaneImage* image);  // on the worker
     TransferResult to_dib(const SaneImage& image);
 
@@ -153,9 +152,8 @@ void SaneSource::add_resolution() {
         res.max = o->max;
         res.step = o->quant > 0 ? o->quant : 1;
     } else {
-        res = CapEnum(kIcapXResolution, kTwtyFix32, o->words.empty() ? std::vector{m_dpi}
-                                                                      : o->words,
-                      m_dpi);
+        res = CapEnum(kIcapXResolution, kTwtyFix32,
+                      o->words.empty() ? std::vector{m_dpi} : o->words, m_dpi);
     }
     m_caps.add(res);
     res.code = kIcapYResolution;
@@ -169,8 +167,7 @@ void SaneSource::add_pixel_types() {
     std::string now = m_options.get_string("mode").value_or("");
     if (mode)
         for (const std::string& m : mode->strings) {
-            double t = contains(m, "color") ? kTwptRgb : contains(m, "gray") ? kTwptGray
-                                                                            : kTwptBw;
+            double t = contains(m, "color") ? kTwptRgb : contains(m, "gray") ? kTwptGray : kTwptBw;
             types.push_back(t);
             if (m == now) cur = t;
         }
@@ -206,8 +203,8 @@ void SaneSource::add_feeder() {
         m_caps.add(CapOne(kCapFeederLoaded, kTwtyBool, 1, true));
         m_caps.add(CapEnum(kCapAutoFeed, kTwtyBool, {0, 1}, 1));
     }
-    m_caps.add(CapOne(kCapDuplex, kTwtyUint16, m_duplex_entry.empty() ? kTwdxNone : kTwdx1Pass,
-                      true));
+    m_caps.add(
+        CapOne(kCapDuplex, kTwtyUint16, m_duplex_entry.empty() ? kTwdxNone : kTwdx1Pass, true));
     if (!m_duplex_entry.empty()) m_caps.add(CapEnum(kCapDuplexEnabled, kTwtyBool, {0, 1}, 0));
 }
 
@@ -236,13 +233,12 @@ void SaneSource::changed(int code) {
     } else if (code == kIcapSupportedSizes) {
         for (const PaperSize& p : kPaperSizes)
             if (p.code == int(current(code)))
-                m_frame = Frame{m_bed.left, m_bed.top, m_bed.left + p.width_mm,
-                                m_bed.top + p.height_mm};
+                m_frame =
+                    Frame{m_bed.left, m_bed.top, m_bed.left + p.width_mm, m_bed.top + p.height_mm};
     }
 }
 
-int SaneSource::set_layout(double left, double top, double right, double bottom,
-                           bool* adjusted) {
+int SaneSource::set_layout(double left, double top, double right, double bottom, bool* adjusted) {
     double per_inch = UnitsPerInch(int(current(kIcapUnits)), current(kIcapXResolution, m_dpi));
     if (per_inch <= 0) return kTwccBadValue;
     double k = 25.4 / per_inch;
@@ -286,21 +282,24 @@ void SaneSource::apply_settings() {
     if (type == kTwptRgb) pick_mode("color");
     if (type == kTwptGray) pick_mode("gray");
     if (type == kTwptBw) {
-        bool lineart = mode && std::any_of(mode->strings.begin(), mode->strings.end(),
-                                           [](const std::string& m) { return contains(m, "lineart"); });
+        bool lineart =
+            mode && std::any_of(mode->strings.begin(), mode->strings.end(),
+                                [](const std::string& m) { return contains(m, "lineart"); });
         pick_mode(lineart ? "lineart" : "gray");
     }
     const SaneOption* depth = m_options.find("depth");
     if (depth && type != kTwptBw) m_options.set_number("depth", 8);
-    if (depth && type == kTwptBw && !m_options.set_number("depth", 1)) m_options.set_number("depth", 8);
+    if (depth && type == kTwptBw && !m_options.set_number("depth", 1))
+        m_options.set_number("depth", 8);
     const char* res = m_options.find("resolution") ? "resolution" : "x-resolution";
     if (auto dpi = m_options.set_number(res, current(kIcapXResolution, m_dpi))) m_dpi = *dpi;
     if (m_options.find("y-resolution")) m_options.set_number("y-resolution", m_dpi);
     if (!m_feeder_entry.empty()) {
         bool duplex = !m_duplex_entry.empty() && current(kCapDuplexEnabled) != 0;
         bool feeder = current(kCapFeederEnabled) != 0;
-        const std::string& entry =
-            duplex && feeder ? m_duplex_entry : feeder ? m_feeder_entry : m_flatbed_entry;
+        const std::string& entry = duplex && feeder ? m_duplex_entry
+                                   : feeder         ? m_feeder_entry
+                                                    : m_flatbed_entry;
         if (!entry.empty()) m_options.set_string("source", entry);
     }
     // br first to the far corner, so that tl < br holds after every single set.
@@ -351,13 +350,21 @@ TransferResult SaneSource::transfer() {
         return s;
     });
     switch (st) {
-        case SANE_STATUS_GOOD: return to_dib(image);
-        case SANE_STATUS_NO_DOCS: m_loaded = false; return {TransferResult::Kind::NoMedia, kTwccNoMedia, 0};
-        case SANE_STATUS_CANCELLED: return {TransferResult::Kind::UserClosed, 0, 0};
-        case SANE_STATUS_JAMMED: return {TransferResult::Kind::Failed, kTwccPaperJam, 0};
-        case SANE_STATUS_NO_MEM: return {TransferResult::Kind::Failed, kTwccLowMemory, 0};
-        case SANE_STATUS_DEVICE_BUSY: return {TransferResult::Kind::Failed, kTwccCheckDeviceOnline, 0};
-        default: return {TransferResult::Kind::Failed, kTwccOperationError, 0};
+        case SANE_STATUS_GOOD:
+            return to_dib(image);
+        case SANE_STATUS_NO_DOCS:
+            m_loaded = false;
+            return {TransferResult::Kind::NoMedia, kTwccNoMedia, 0};
+        case SANE_STATUS_CANCELLED:
+            return {TransferResult::Kind::UserClosed, 0, 0};
+        case SANE_STATUS_JAMMED:
+            return {TransferResult::Kind::Failed, kTwccPaperJam, 0};
+        case SANE_STATUS_NO_MEM:
+            return {TransferResult::Kind::Failed, kTwccLowMemory, 0};
+        case SANE_STATUS_DEVICE_BUSY:
+            return {TransferResult::Kind::Failed, kTwccCheckDeviceOnline, 0};
+        default:
+            return {TransferResult::Kind::Failed, kTwccOperationError, 0};
     }
 }
 
@@ -389,11 +396,16 @@ TransferResult SaneSource::to_dib(const SaneImage& img) {
     size_t bpl = size_t(p.bytes_per_line);
     int lines = int(std::min<size_t>(img.planes[0].size() / bpl, INT32_MAX));
     if (p.lines > 0) lines = std::min(lines, p.lines);
-    if (lines <= 0 || (three && (img.planes[1].size() < bpl * lines || img.planes[2].size() < bpl * lines)))
+    if (lines <= 0 ||
+        (three && (img.planes[1].size() < bpl * lines || img.planes[2].size() < bpl * lines)))
         return {TransferResult::Kind::Failed, kTwccOperationError, 0};
     int type = int(current(kIcapPixelType, kTwptGray));
-    DibSpec spec{p.pixels_per_line, lines, type == kTwptBw ? 1 : type == kTwptGray ? 8 : 24,
-                 m_dpi, m_dpi, false};
+    DibSpec spec{p.pixels_per_line,
+                 lines,
+                 type == kTwptBw ? 1 : type == kTwptGray ? 8 : 24,
+                 m_dpi,
+                 m_dpi,
+                 false};
     auto lut = AdjustLut(current(kIcapBrightness), current(kIcapContrast));
     double threshold = current(kIcapThreshold, 128);
     bool color = rgb_frame || three;

@@ -11,7 +11,7 @@
 namespace lumtwain {
 
 class SaneWorker {
-public:
+  public:
     static SaneWorker& get();
     ~SaneWorker();
 
@@ -29,7 +29,7 @@ public:
     int users = 0;
     bool initialised = false;
 
-private:
+  private:
     SaneWorker();
     void post(std::function<void()> job);
     void loop();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "codes.h"
@@ -51,7 +51,8 @@ void Session::build_list() {
     m_entries.clear();
     m_entries.push_back({kVirtualScannerName, false, ""});
     for (int i = 0; i < m_config.extra_sources; ++i)
-        m_entries.push_back({std::string(kVirtualScannerName) + " " + std::to_string(i + 2), false, ""});
+        m_entries.push_back(
+            {std::string(kVirtualScannerName) + " " + std::to_string(i + 2), false, ""});
     if (SaneEnabled()) {
         for (const SaneDeviceInfo& d : AcquireSaneDevices())
             m_entries.push_back({d.source_name(), true, d.name});
@@ -141,7 +142,9 @@ bool Session::disable_source() {
     return ok();
 }
 
-bool Session::source_setup() { return m_state >= 4 ? ok() : fail(kTwccSeqError); }
+bool Session::source_setup() {
+    return m_state >= 4 ? ok() : fail(kTwccSeqError);
+}
 
 std::string Session::first_name() {
     m_next_entry = 0;
@@ -193,9 +196,9 @@ bool Session::enable() {
 
 bool Session::start_batch() {
     int ready = m_source->images_ready();
-    int wanted = int(m_source->caps().find(kCapXferCount)
-                         ? m_source->caps().find(kCapXferCount)->current
-                         : m_xfer_count);
+    int wanted =
+        int(m_source->caps().find(kCapXferCount) ? m_source->caps().find(kCapXferCount)->current
+                                                 : m_xfer_count);
     // A source that cannot tell how many pages it holds transfers until it runs out.
     if (ready < 0) ready = INT32_MAX;
     m_pending = wanted > 0 ? std::min(ready, wanted) : ready;

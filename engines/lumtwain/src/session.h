@@ -15,7 +15,7 @@
 namespace lumtwain {
 
 class Session {
-public:
+  public:
     static Session& current();  // the calling thread's session
     Session();
     ~Session();
@@ -78,7 +78,7 @@ public:
     // Back to a fresh session with the configuration read again (tests).
     void reset_all();
 
-private:
+  private:
     struct Entry {
         std::string name;
         bool sane = false;

@@ -8,14 +8,22 @@ namespace lumtwain {
 
 double UnitsPerInch(int units, double dpi) {
     switch (units) {
-        case kTwunInches: return 1.0;
-        case kTwunCentimeters: return 2.54;
-        case kTwunPicas: return 6.0;
-        case kTwunPoints: return 72.0;
-        case kTwunTwips: return 1440.0;
-        case kTwunPixels: return dpi > 0 ? dpi : 0.0;
-        case kTwunMillimeters: return 25.4;
-        default: return 0.0;
+        case kTwunInches:
+            return 1.0;
+        case kTwunCentimeters:
+            return 2.54;
+        case kTwunPicas:
+            return 6.0;
+        case kTwunPoints:
+            return 72.0;
+        case kTwunTwips:
+            return 1440.0;
+        case kTwunPixels:
+            return dpi > 0 ? dpi : 0.0;
+        case kTwunMillimeters:
+            return 25.4;
+        default:
+            return 0.0;
     }
 }
 

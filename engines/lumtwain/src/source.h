@@ -24,7 +24,7 @@ struct TransferResult {
 double UnitsPerInch(int units, double dpi);
 
 class Source {
-public:
+  public:
     explicit Source(std::string name) : m_name(std::move(name)) {}
     virtual ~Source() = default;
     Source(const Source&) = delete;
@@ -54,14 +54,14 @@ public:
     // The batch ended (source disabled); a scanner may stop its motor here.
     virtual void end_batch() {}
 
-protected:
+  protected:
     // Side effects of a change (e.g. the pixel type choosing the bit depths).
     virtual void changed(int code) {}
     double current(int code, double fallback = 0) const;
 
     CapTable m_caps;
 
-private:
+  private:
     std::string m_name;
 };
 

@@ -33,8 +33,7 @@ std::string time_text() {
 VirtualDevice::VirtualDevice(const VirtualConfig& config)
     : sheets_left(config.files.empty() ? config.pages : int(config.files.size())) {}
 
-VirtualSource::VirtualSource(std::string name, const VirtualConfig& config,
-                             VirtualDevice& device)
+VirtualSource::VirtualSource(std::string name, const VirtualConfig& config, VirtualDevice& device)
     : Source(std::move(name)), m_config(config), m_device(device) {
     m_bed_width_mm = std::max(config.page_width_mm, kLegalWidthMm);
     m_bed_height_mm = std::max(config.page_height_mm, kLegalHeightMm);
@@ -66,8 +65,8 @@ void VirtualSource::build_table() {
         m_caps.add(flag(kCapAutoScan, 0));
         m_caps.add(CapOne(kCapPaperDetectable, kTwtyBool, 1, true));
     }
-    m_caps.add(CapOne(kCapDuplex, kTwtyUint16, c.feeder && c.duplex ? kTwdx1Pass : kTwdxNone,
-                      true));
+    m_caps.add(
+        CapOne(kCapDuplex, kTwtyUint16, c.feeder && c.duplex ? kTwdx1Pass : kTwdxNone, true));
     if (c.feeder && c.duplex) m_caps.add(flag(kCapDuplexEnabled, 0));
     m_caps.add(flag(kCapIndicators, 1));
     m_caps.add(CapOne(kCapUiControllable, kTwtyBool, 1, true));
@@ -94,8 +93,7 @@ void VirtualSource::build_table() {
     std::vector<double> sizes = {kTwssNone};
     double def_size = kTwssNone;
     for (const PaperSize& p : kPaperSizes) {
-        if (p.width_mm <= m_bed_width_mm && p.height_mm <= m_bed_height_mm)
-            sizes.push_back(p.code);
+        if (p.width_mm <= m_bed_width_mm && p.height_mm <= m_bed_height_mm) sizes.push_back(p.code);
         if (std::fabs(p.width_mm - c.page_width_mm) < 0.05 &&
             std::fabs(p.height_mm - c.page_height_mm) < 0.05)
             def_size = p.code;
@@ -172,9 +170,13 @@ int VirtualSource::reset_layout() {
     return kTwccSuccess;
 }
 
-bool VirtualSource::user_scans() { return m_config.ui == UiBehaviour::Scan; }
+bool VirtualSource::user_scans() {
+    return m_config.ui == UiBehaviour::Scan;
+}
 
-bool VirtualSource::feeder_on() const { return current(kCapFeederEnabled) != 0; }
+bool VirtualSource::feeder_on() const {
+    return current(kCapFeederEnabled) != 0;
+}
 bool VirtualSource::duplex_on() const {
     return feeder_on() && m_config.files.empty() && current(kCapDuplexEnabled) != 0;
 }

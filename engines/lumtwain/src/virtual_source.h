@@ -15,30 +15,29 @@ constexpr const char* kVirtualScannerName = "Virtual Scanner";
 
 struct VirtualDevice {
     explicit VirtualDevice(const VirtualConfig& config);
-    int next_page = 1;        // number of the next image, from 1
-    int sheets_left = 0;      // sheets still in the feeder
+    int next_page = 1;    // number of the next image, from 1
+    int sheets_left = 0;  // sheets still in the feeder
     bool back_pending = false;
     size_t next_file = 0;
     std::set<int> fired_cancel, fired_jam, fired_fail;  // each event happens once
 };
 
 class VirtualSource final : public Source {
-public:
+  public:
     VirtualSource(std::string name, const VirtualConfig& config, VirtualDevice& device);
 
     void refresh() override;
-    int set_layout(double left, double top, double right, double bottom,
-                   bool* adjusted) override;
+    int set_layout(double left, double top, double right, double bottom, bool* adjusted) override;
     int reset_layout() override;
     Frame layout() const override { return m_frame; }
     bool user_scans() override;
     int images_ready() override;
     TransferResult transfer() override;
 
-protected:
+  protected:
     void changed(int code) override;
 
-private:
+  private:
     void build_table();
     bool feeder_on() const;
     bool duplex_on() const;

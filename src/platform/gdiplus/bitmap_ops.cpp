@@ -18,9 +18,9 @@ GpStatus convert_frame(const Frame& src, PixelFormat format, Frame* out,
                        std::vector<ARGB> palette) {
     Frame f;
     if (GpStatus s = make_frame(src.width, src.height, format, &f); s != Gdiplus::Ok) return s;
-    f.palette = indexed_format(format) ? (palette.empty() ? palette_for(src, format)
-                                                          : std::move(palette))
-                                       : std::vector<ARGB>{};
+    f.palette = indexed_format(format)
+                    ? (palette.empty() ? palette_for(src, format) : std::move(palette))
+                    : std::vector<ARGB>{};
     f.dpi_x = src.dpi_x;
     f.dpi_y = src.dpi_y;
     if (GpStatus s = convert_pixels(frame_view(src), frame_view(f)); s != Gdiplus::Ok) return s;
@@ -121,8 +121,8 @@ GpStatus GdipSetImagePalette(GpImage image, const ColorPalette* palette) {
     Image* img = find_bitmap(image);
     if (!img || !palette || palette->Count > 256) return Gdiplus::InvalidParameter;
     Frame& f = img->frame();
-    if (indexed_format(f.format) && (palette->Count == 0 ||
-                                     palette->Count > (1u << pixel_format_bits(f.format))))
+    if (indexed_format(f.format) &&
+        (palette->Count == 0 || palette->Count > (1u << pixel_format_bits(f.format))))
         return Gdiplus::InvalidParameter;
     const BYTE* entries = reinterpret_cast<const BYTE*>(palette) + kPaletteHeader;
     f.palette.resize(palette->Count);

@@ -44,7 +44,9 @@ uint64_t unpremultiply64(uint64_t p) {
     uint64_t a = p >> 48;
     if (a == 0xFFFF) return p;
     if (a == 0) return 0;
-    auto ch = [&](int s) { return std::min<uint64_t>((((p >> s) & 0xFFFF) * 65535 + a / 2) / a, 0xFFFF); };
+    auto ch = [&](int s) {
+        return std::min<uint64_t>((((p >> s) & 0xFFFF) * 65535 + a / 2) / a, 0xFFFF);
+    };
     return a << 48 | ch(32) << 32 | ch(16) << 16 | ch(0);
 }
 uint32_t luminance16(uint64_t c) {
@@ -93,8 +95,12 @@ void pack_indices(const uint8_t* in, int32_t x, int32_t n, int bits, BYTE* row) 
 
 // ---- 8-bit formats ------------------------------------------------------------------
 
-uint32_t expand5(uint32_t v) { return (v << 3) | (v >> 2); }
-uint32_t expand6(uint32_t v) { return (v << 2) | (v >> 4); }
+uint32_t expand5(uint32_t v) {
+    return (v << 3) | (v >> 2);
+}
+uint32_t expand6(uint32_t v) {
+    return (v << 2) | (v >> 4);
+}
 
 void unpack64(const BYTE* row, int32_t x, int32_t n, const RowContext& ctx, uint64_t* out);
 void pack64(const uint64_t* in, int32_t x, int32_t n, RowContext& ctx, BYTE* row);
@@ -278,8 +284,7 @@ void pack64(const uint64_t* in, int32_t x, int32_t n, RowContext& ctx, BYTE* row
 // ---- driver -------------------------------------------------------------------------
 
 bool view_ok(const BYTE* scan0, int32_t x0, int32_t width, int32_t stride, PixelFormat format) {
-    if (!scan0 || x0 < 0 || int64_t(x0) + width > std::numeric_limits<int32_t>::max())
-        return false;
+    if (!scan0 || x0 < 0 || int64_t(x0) + width > std::numeric_limits<int32_t>::max()) return false;
     auto bytes = row_bytes(x0 + width, format);
     return bytes && std::abs(int64_t(stride)) >= *bytes;
 }
@@ -324,8 +329,7 @@ void copy_index_run(const BYTE* srow, int32_t sx, BYTE* drow, int32_t dx, int32_
     pack_indices(idx, dx, n, ctx.dst_bits, drow);
 }
 
-void generic_run(const BYTE* srow, int32_t sx, BYTE* drow, int32_t dx, int32_t n,
-                 RowContext& ctx) {
+void generic_run(const BYTE* srow, int32_t sx, BYTE* drow, int32_t dx, int32_t n, RowContext& ctx) {
     if (ctx.copy_indices) {
         copy_index_run(srow, sx, drow, dx, n, ctx);
     } else if (is_wide(ctx.src_format) || is_wide(ctx.dst_format)) {
@@ -377,9 +381,9 @@ bool make_context(const ConstPixelView& src, const PixelView& dst, RowContext* c
         if (dst.palette.empty()) return false;
         ctx->dst_index_limit = 1u << ctx->dst_bits;
         ctx->matcher.emplace(dst.palette, ctx->dst_index_limit);
-        ctx->copy_indices = indexed_format(src.format) &&
-                            std::equal(src.palette.begin(), src.palette.end(),
-                                       dst.palette.begin(), dst.palette.end());
+        ctx->copy_indices =
+            indexed_format(src.format) && std::equal(src.palette.begin(), src.palette.end(),
+                                                     dst.palette.begin(), dst.palette.end());
     }
     return true;
 }
@@ -418,8 +422,8 @@ GpStatus write_pixel(const PixelView& view, int32_t x, int32_t y, ARGB color) {
     one.scan0 = view.row(y);
     one.x0 = view.x0 + x;
     one.width = one.height = 1;
-    ConstPixelView source{reinterpret_cast<const BYTE*>(&color), 1, 1, 4, PixelFormat32bppARGB,
-                          {}, 0};
+    ConstPixelView source{
+        reinterpret_cast<const BYTE*>(&color), 1, 1, 4, PixelFormat32bppARGB, {}, 0};
     return convert_pixels(source, one);
 }
 

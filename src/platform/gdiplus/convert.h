@@ -95,14 +95,13 @@ constexpr ARGB unpremultiply(ARGB p) {
 
 // Luminance 0..255 with the weights 0.299, 0.587, 0.114 (gray stays gray exactly).
 constexpr uint32_t luminance(ARGB c) {
-    return (((c >> 16) & 255) * 19595 + ((c >> 8) & 255) * 38470 + (c & 255) * 7471 + 32768) >>
-           16;
+    return (((c >> 16) & 255) * 19595 + ((c >> 8) & 255) * 38470 + (c & 255) * 7471 + 32768) >> 16;
 }
 
 // Maps colours to the nearest entry of a palette (squared distance over A, R, G, B; a
 // two-entry palette compares luminance only). Caches recent answers.
 class PaletteMatcher {
-public:
+  public:
     // Only the first `limit` entries are candidates (the indices the target can hold).
     PaletteMatcher(std::span<const ARGB> palette, size_t limit);
     uint8_t match(ARGB color);
@@ -113,7 +112,7 @@ public:
     }
     size_t size() const { return m_entries.size(); }
 
-private:
+  private:
     uint8_t search(ARGB color) const;
 
     std::vector<ARGB> m_entries;

@@ -10,7 +10,16 @@ namespace {
 void rgb24_to_32(const BYTE* s, int32_t sx, BYTE* d, int32_t dx, int32_t n, RowContext&) {
     s += 3 * sx;
     d += 4 * dx;
-    for (int32_t i = 0; i < n; ++i, s += 3, d += 4) {
+    int32_t i = 0;
+    // Four pixels from three words:  B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3
+    for (; i + 4 <= n; i += 4, s += 12, d += 16) {
+        uint32_t a = load32(s), b = load32(s + 4), c = load32(s + 8);
+        store32(d, a | 0xFF000000u);
+        store32(d + 4, (a >> 24) | (b << 8) | 0xFF000000u);
+        store32(d + 8, (b >> 16) | (c << 16) | 0xFF000000u);
+        store32(d + 12, (c >> 8) | 0xFF000000u);
+    }
+    for (; i < n; ++i, s += 3, d += 4) {
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
@@ -45,8 +54,12 @@ void map32(const BYTE* s, int32_t sx, BYTE* d, int32_t dx, int32_t n, RowContext
     d += 4 * dx;
     for (int32_t i = 0; i < n; ++i) store32(d + 4 * i, F(load32(s + 4 * i)));
 }
-constexpr uint32_t opaque(uint32_t c) { return c | 0xFF000000u; }
-constexpr uint32_t unpremultiply_opaque(uint32_t c) { return unpremultiply(c) | 0xFF000000u; }
+constexpr uint32_t opaque(uint32_t c) {
+    return c | 0xFF000000u;
+}
+constexpr uint32_t unpremultiply_opaque(uint32_t c) {
+    return unpremultiply(c) | 0xFF000000u;
+}
 
 // Indexed sources: the palette is packed for the target once (dst_lut).
 template <int Bits>

@@ -17,8 +17,12 @@ inline uint32_t load32(const BYTE* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-inline void store32(BYTE* p, uint32_t v) { std::memcpy(p, &v, 4); }
-inline uint32_t load16(const BYTE* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+inline void store32(BYTE* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
+inline uint32_t load16(const BYTE* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
 inline void store16(BYTE* p, uint32_t v) {
     p[0] = BYTE(v);
     p[1] = BYTE(v >> 8);

@@ -3,6 +3,7 @@
 // its caller.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -18,14 +19,15 @@ struct Input {
     size_t pos;
 };
 
+// At the end of the input the bytes that are there are delivered, padded with zeros, so that
+// the rows they complete are decoded; the read after that fails.
 void read_fn(png_structp png, png_bytep out, size_t len) {
     auto* in = static_cast<Input*>(png_get_io_ptr(png));
-    if (in->size - in->pos < len) {
-        std::memset(out, 0, len);
-        png_error(png, "truncated");
-    }
-    std::memcpy(out, in->data + in->pos, len);
-    in->pos += len;
+    if (in->pos >= in->size) png_error(png, "truncated");
+    size_t k = std::min(len, in->size - in->pos);
+    std::memcpy(out, in->data + in->pos, k);
+    std::memset(out + k, 0, len - k);
+    in->pos = k < len ? in->size : in->pos + k;
 }
 void error_fn(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void warning_fn(png_structp, png_const_charp) {}
@@ -89,6 +91,14 @@ std::vector<ARGB> png_palette(png_structp png, png_infop info) {
     return p;
 }
 
+GpStatus precheck(PngJob* job, PixelFormat format) {
+    const int64_t w = png_get_image_width(job->png, job->info);
+    const int64_t h = png_get_image_height(job->png, job->info);
+    const size_t bytes = frame_bytes(w, h, format);
+    if (bytes == 0) return Gdiplus::OutOfMemory;
+    return job->budget->check(bytes);
+}
+
 GpStatus allocate(PngJob* job, PixelFormat format) {
     png_structp png = job->png;
     png_infop info = job->info;
@@ -112,6 +122,8 @@ Stage run_png(PngJob* job) {
     job->stage = Stage::Header;
     int passes = 1;
     PixelFormat format = choose_format(png, job->info, &passes);
+    // libpng allocates its row buffers in png_read_update_info: check the size first.
+    if ((job->status = precheck(job, format)) != Gdiplus::Ok) return job->stage;
     png_read_update_info(png, job->info);
     job->bit_depth = png_get_bit_depth(png, job->info);
     if ((job->status = allocate(job, format)) != Gdiplus::Ok) return job->stage;

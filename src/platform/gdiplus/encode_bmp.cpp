@@ -10,8 +10,8 @@ namespace gdip {
 namespace {
 
 struct Layout {
-    int bits;                  // written bits per pixel
-    PixelFormat row_format;    // what each written row holds
+    int bits;                // written bits per pixel
+    PixelFormat row_format;  // what each written row holds
     DWORD compression = BI_RGB;
 };
 
@@ -23,16 +23,20 @@ Layout layout_for(PixelFormat f) {
         case PixelFormat24bppRGB:
         case PixelFormat16bppRGB555:
         case PixelFormat32bppRGB:
-        case PixelFormat32bppARGB: return {pixel_format_bits(f), f};
-        case PixelFormat16bppRGB565: return {16, f, BI_BITFIELDS};
+        case PixelFormat32bppARGB:
+            return {pixel_format_bits(f), f};
+        case PixelFormat16bppRGB565:
+            return {16, f, BI_BITFIELDS};
         case PixelFormat16bppGrayScale:
-        case PixelFormat48bppRGB: return {24, PixelFormat24bppRGB};
-        default: return {32, PixelFormat32bppARGB};  // formats with alpha
+        case PixelFormat48bppRGB:
+            return {24, PixelFormat24bppRGB};
+        default:
+            return {32, PixelFormat32bppARGB};  // formats with alpha
     }
 }
 
 class LeBytes {
-public:
+  public:
     void u16(uint32_t v) {
         m_b.push_back(BYTE(v));
         m_b.push_back(BYTE(v >> 8));
@@ -43,11 +47,13 @@ public:
     }
     std::vector<BYTE>& bytes() { return m_b; }
 
-private:
+  private:
     std::vector<BYTE> m_b;
 };
 
-LONG pels_per_metre(float dpi) { return LONG(std::lround(double(dpi) / 0.0254)); }
+LONG pels_per_metre(float dpi) {
+    return LONG(std::lround(double(dpi) / 0.0254));
+}
 
 }  // namespace
 

@@ -60,8 +60,8 @@ GpStatus indexed_source(const Frame& f, Frame* storage, const Frame** out) {
 GpStatus write_frame(GifFileType* gif, const Frame& f) {
     auto map = colour_map(f);
     if (!map) return Gdiplus::OutOfMemory;
-    auto transparent = std::find_if(f.palette.begin(), f.palette.end(),
-                                    [](ARGB c) { return (c >> 24) == 0; });
+    auto transparent =
+        std::find_if(f.palette.begin(), f.palette.end(), [](ARGB c) { return (c >> 24) == 0; });
     bool has_transparency = transparent != f.palette.end();
     EGifSetGifVersion(gif, has_transparency);
     if (EGifPutScreenDesc(gif, f.width, f.height, 8, 0, map.get()) == GIF_ERROR)

@@ -25,7 +25,9 @@ struct RowSource {
     }
 };
 
-const uint8_t* next_row(void* ctx, int y) { return static_cast<RowSource*>(ctx)->row(y); }
+const uint8_t* next_row(void* ctx, int y) {
+    return static_cast<RowSource*>(ctx)->row(y);
+}
 bool sink_write(void* ctx, const uint8_t* data, size_t n) {
     return static_cast<Sink*>(ctx)->write(data, n);
 }
@@ -52,32 +54,32 @@ std::vector<ARGB> identity_grey() {
 }  // namespace
 
 GpStatus encode_jpeg(const Frame& f, const EncodeOptions& opt, Sink& sink) {
-    jpegw::JpegSpec spec;
-    spec.width = f.width;
-    spec.height = f.height;
-    spec.quality = opt.quality < 0 ? 75 : opt.quality;
-    spec.dpi_x = density(f.dpi_x);
-    spec.dpi_y = density(f.dpi_y);
+    jpegw::JpegParams params;
+    params.width = f.width;
+    params.height = f.height;
+    params.quality = opt.quality < 0 ? 75 : opt.quality;
+    params.dpi_x = density(f.dpi_x);
+    params.dpi_y = density(f.dpi_y);
     if (f.width > 65500 || f.height > 65500) return Gdiplus::InvalidParameter;  // JPEG limit
     RowSource rows;
     rows.src = frame_view(f);
     bool grey = f.format == PixelFormat16bppGrayScale ||
                 (indexed_format(f.format) && grey_palette(f.palette));
     if (grey) {
-        spec.input = jpegw::Input::Gray;
+        params.input = jpegw::Input::Gray;
         rows.palette = identity_grey();
         if (!(f.format == PixelFormat8bppIndexed && f.palette == rows.palette))
             rows.row_format = PixelFormat8bppIndexed;
     } else if (f.format == PixelFormat24bppRGB) {
-        spec.input = jpegw::Input::Bgr;
+        params.input = jpegw::Input::Bgr;
     } else if (f.format == PixelFormat32bppRGB || f.format == PixelFormat32bppARGB) {
-        spec.input = jpegw::Input::Bgrx;
+        params.input = jpegw::Input::Bgrx;
     } else {
-        spec.input = jpegw::Input::Bgr;
+        params.input = jpegw::Input::Bgr;
         rows.row_format = PixelFormat24bppRGB;
     }
     if (rows.row_format) rows.buffer.resize(size_t(*row_bytes(f.width, rows.row_format)));
-    if (!jpegw::write_jpeg(spec, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
+    if (!jpegw::write_jpeg(params, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
     return Gdiplus::Ok;
 }
 

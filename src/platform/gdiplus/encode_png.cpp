@@ -26,7 +26,9 @@ struct RowSource {
     }
 };
 
-const uint8_t* next_row(void* ctx, int y) { return static_cast<RowSource*>(ctx)->row(y); }
+const uint8_t* next_row(void* ctx, int y) {
+    return static_cast<RowSource*>(ctx)->row(y);
+}
 bool sink_write(void* ctx, const uint8_t* data, size_t n) {
     return static_cast<Sink*>(ctx)->write(data, n);
 }
@@ -42,7 +44,7 @@ bool grey_ramp(const std::vector<ARGB>& p, int bits) {
 }
 
 // Palette (padded to the indices the depth can hold) and tRNS up to the last translucent.
-void set_palette(const Frame& f, pngw::PngSpec& spec, std::vector<uint8_t>& rgb,
+void set_palette(const Frame& f, pngw::PngParams& params, std::vector<uint8_t>& rgb,
                  std::vector<uint8_t>& alpha) {
     int bits = pixel_format_bits(f.format);
     size_t n = std::min<size_t>(size_t(1) << bits, 256);
@@ -52,49 +54,53 @@ void set_palette(const Frame& f, pngw::PngSpec& spec, std::vector<uint8_t>& rgb,
         alpha.push_back(uint8_t(c >> 24));
     }
     while (!alpha.empty() && alpha.back() == 255) alpha.pop_back();
-    spec.color_type = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = rgb.data();
-    spec.palette_count = int(n);
-    spec.trns = alpha.empty() ? nullptr : alpha.data();
-    spec.trns_count = int(alpha.size());
+    params.color_type = PNG_COLOR_TYPE_PALETTE;
+    params.palette = rgb.data();
+    params.palette_count = int(n);
+    params.trns = alpha.empty() ? nullptr : alpha.data();
+    params.trns_count = int(alpha.size());
 }
 
 // How each format goes out: colour type, depth and transforms; `convert` when rows must
 // first be converted to another format.
-void describe(const Frame& f, pngw::PngSpec& spec, PixelFormat* convert) {
+void describe(const Frame& f, pngw::PngParams& params, PixelFormat* convert) {
     *convert = 0;
-    spec.bgr = true;
+    params.bgr = true;
     switch (f.format) {
-        case PixelFormat24bppRGB: spec.color_type = PNG_COLOR_TYPE_RGB; break;
-        case PixelFormat32bppRGB:
-            spec.color_type = PNG_COLOR_TYPE_RGB;
-            spec.strip_filler = true;
+        case PixelFormat24bppRGB:
+            params.color_type = PNG_COLOR_TYPE_RGB;
             break;
-        case PixelFormat32bppARGB: spec.color_type = PNG_COLOR_TYPE_RGB_ALPHA; break;
+        case PixelFormat32bppRGB:
+            params.color_type = PNG_COLOR_TYPE_RGB;
+            params.strip_filler = true;
+            break;
+        case PixelFormat32bppARGB:
+            params.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+            break;
         case PixelFormat16bppGrayScale:
-            spec.color_type = PNG_COLOR_TYPE_GRAY;
-            spec.bit_depth = 16;
-            spec.swap16 = true;
+            params.color_type = PNG_COLOR_TYPE_GRAY;
+            params.bit_depth = 16;
+            params.swap16 = true;
             break;
         case PixelFormat48bppRGB:
-            spec.color_type = PNG_COLOR_TYPE_RGB;
-            spec.bit_depth = 16;
-            spec.swap16 = true;
+            params.color_type = PNG_COLOR_TYPE_RGB;
+            params.bit_depth = 16;
+            params.swap16 = true;
             break;
         case PixelFormat64bppARGB:
         case PixelFormat64bppPARGB:
-            spec.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
-            spec.bit_depth = 16;
-            spec.swap16 = true;
+            params.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+            params.bit_depth = 16;
+            params.swap16 = true;
             if (f.format == PixelFormat64bppPARGB) *convert = PixelFormat64bppARGB;
             break;
         case PixelFormat16bppRGB555:
         case PixelFormat16bppRGB565:
-            spec.color_type = PNG_COLOR_TYPE_RGB;
+            params.color_type = PNG_COLOR_TYPE_RGB;
             *convert = PixelFormat24bppRGB;
             break;
         default:  // 32bppPARGB, 16bppARGB1555
-            spec.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+            params.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
             *convert = PixelFormat32bppARGB;
             break;
     }
@@ -103,29 +109,29 @@ void describe(const Frame& f, pngw::PngSpec& spec, PixelFormat* convert) {
 }  // namespace
 
 GpStatus encode_png(const Frame& f, const EncodeOptions&, Sink& sink) {
-    pngw::PngSpec spec;
-    spec.width = f.width;
-    spec.height = f.height;
-    spec.ppm_x = uint32_t(std::lround(double(f.dpi_x) / 0.0254));
-    spec.ppm_y = uint32_t(std::lround(double(f.dpi_y) / 0.0254));
+    pngw::PngParams params;
+    params.width = f.width;
+    params.height = f.height;
+    params.ppm_x = uint32_t(std::lround(double(f.dpi_x) / 0.0254));
+    params.ppm_y = uint32_t(std::lround(double(f.dpi_y) / 0.0254));
     RowSource rows;
     rows.src = frame_view(f);
     std::vector<uint8_t> rgb, alpha;
     if (indexed_format(f.format)) {
-        spec.bit_depth = pixel_format_bits(f.format);
-        if (grey_ramp(f.palette, spec.bit_depth))
-            spec.color_type = PNG_COLOR_TYPE_GRAY;
+        params.bit_depth = pixel_format_bits(f.format);
+        if (grey_ramp(f.palette, params.bit_depth))
+            params.color_type = PNG_COLOR_TYPE_GRAY;
         else
-            set_palette(f, spec, rgb, alpha);
+            set_palette(f, params, rgb, alpha);
     } else {
-        describe(f, spec, &rows.row_format);
+        describe(f, params, &rows.row_format);
         if (rows.row_format) {
             auto bytes = row_bytes(f.width, rows.row_format);
             if (!bytes) return Gdiplus::InvalidParameter;
             rows.buffer.resize(size_t(*bytes));
         }
     }
-    if (!pngw::write_png(spec, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
+    if (!pngw::write_png(params, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
     return Gdiplus::Ok;
 }
 

@@ -18,7 +18,9 @@ struct TiffCloser {
     void operator()(TIFF* t) const { TIFFClose(t); }
 };
 
-Sink* sink_of(thandle_t h) { return static_cast<Sink*>(h); }
+Sink* sink_of(thandle_t h) {
+    return static_cast<Sink*>(h);
+}
 
 tmsize_t io_read(thandle_t h, void* data, tmsize_t n) {
     return tmsize_t(sink_of(h)->read(data, size_t(n)));
@@ -32,9 +34,15 @@ toff_t io_seek(thandle_t h, toff_t off, int whence) {
     uint64_t pos = base + off;
     return s->seek(pos) ? pos : toff_t(-1);
 }
-int io_close(thandle_t) { return 0; }
-toff_t io_size(thandle_t h) { return sink_of(h)->size(); }
-int io_map(thandle_t, void**, toff_t*) { return 0; }
+int io_close(thandle_t) {
+    return 0;
+}
+toff_t io_size(thandle_t h) {
+    return sink_of(h)->size();
+}
+int io_map(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void io_unmap(thandle_t, void*, toff_t) {}
 
 bool is_bw(const std::vector<ARGB>& p, bool white_first) {
@@ -75,23 +83,26 @@ PageLayout layout_for(const Frame& f) {
     }
     l.swap_rb = true;
     switch (f.format) {
-        case PixelFormat24bppRGB: break;
+        case PixelFormat24bppRGB:
+            break;
         case PixelFormat32bppARGB:
         case PixelFormat32bppPARGB:
             l.samples = 4;
-            l.extra = f.format == PixelFormat32bppARGB ? EXTRASAMPLE_UNASSALPHA
-                                                       : EXTRASAMPLE_ASSOCALPHA;
+            l.extra =
+                f.format == PixelFormat32bppARGB ? EXTRASAMPLE_UNASSALPHA : EXTRASAMPLE_ASSOCALPHA;
             break;
         case PixelFormat16bppGrayScale:
             l = PageLayout{PHOTOMETRIC_MINISBLACK, 1, 16, 0, 0, false};
             break;
-        case PixelFormat48bppRGB: l.bits = 16; break;
+        case PixelFormat48bppRGB:
+            l.bits = 16;
+            break;
         case PixelFormat64bppARGB:
         case PixelFormat64bppPARGB:
             l.samples = 4;
             l.bits = 16;
-            l.extra = f.format == PixelFormat64bppARGB ? EXTRASAMPLE_UNASSALPHA
-                                                       : EXTRASAMPLE_ASSOCALPHA;
+            l.extra =
+                f.format == PixelFormat64bppARGB ? EXTRASAMPLE_UNASSALPHA : EXTRASAMPLE_ASSOCALPHA;
             break;
         case PixelFormat16bppARGB1555:
             l.samples = 4;
@@ -115,11 +126,16 @@ void swap_rb(BYTE* row, int32_t width, const PageLayout& l) {
 
 uint16_t tiff_compression(ULONG c) {
     switch (c) {
-        case EncoderValueCompressionCCITT3: return COMPRESSION_CCITTFAX3;
-        case EncoderValueCompressionCCITT4: return COMPRESSION_CCITTFAX4;
-        case EncoderValueCompressionRle: return COMPRESSION_PACKBITS;
-        case EncoderValueCompressionNone: return COMPRESSION_NONE;
-        default: return COMPRESSION_LZW;
+        case EncoderValueCompressionCCITT3:
+            return COMPRESSION_CCITTFAX3;
+        case EncoderValueCompressionCCITT4:
+            return COMPRESSION_CCITTFAX4;
+        case EncoderValueCompressionRle:
+            return COMPRESSION_PACKBITS;
+        case EncoderValueCompressionNone:
+            return COMPRESSION_NONE;
+        default:
+            return COMPRESSION_LZW;
     }
 }
 
@@ -135,7 +151,7 @@ void set_colormap(TIFF* tif, const Frame& f) {
 }
 
 class TiffFile {
-public:
+  public:
     TiffFile(std::unique_ptr<Sink> sink, ULONG compression)
         : m_sink(std::move(sink)), m_compression(compression) {}
     ~TiffFile() { (void)finish(); }
@@ -157,7 +173,7 @@ public:
         return ok ? Gdiplus::Ok : Gdiplus::Win32Error;
     }
 
-private:
+  private:
     GpStatus write_rows(const Frame& f, const PageLayout& l);
 
     std::unique_ptr<Sink> m_sink;
@@ -200,8 +216,8 @@ GpStatus TiffFile::write_page(const Frame& frame, ULONG compression, bool multip
         compression = EncoderValueCompressionLZW;
     } else if (ccitt && !is_bw(frame.palette, false) && !is_bw(frame.palette, true)) {
         // Fax coding knows black and white only: other two-colour palettes are thresholded.
-        if (GpStatus s = convert_frame(frame, PixelFormat1bppIndexed, &bilevel,
-                                       {0xFF000000u, 0xFFFFFFFFu});
+        if (GpStatus s =
+                convert_frame(frame, PixelFormat1bppIndexed, &bilevel, {0xFF000000u, 0xFFFFFFFFu});
             s != Gdiplus::Ok)
             return s;
         f = &bilevel;
@@ -245,8 +261,8 @@ GpStatus encode_tiff(const Frame& frame, const EncodeOptions& opt, std::unique_p
     if (GpStatus s = file->write_page(*f, compression, multipage); s != Gdiplus::Ok) return s;
     if (!multipage) return file->finish();
     // Disposing the head image drops the last reference and so completes the file.
-    *writer = std::shared_ptr<void>(file.release(),
-                                    [](void* p) { delete static_cast<TiffFile*>(p); });
+    *writer =
+        std::shared_ptr<void>(file.release(), [](void* p) { delete static_cast<TiffFile*>(p); });
     return Gdiplus::Ok;
 }
 
@@ -256,6 +272,8 @@ GpStatus tiff_add_page(void* writer, const Frame& frame, ULONG compression) {
     return file->write_page(frame, compression ? compression : file->compression(), true);
 }
 
-GpStatus tiff_finish(void* writer) { return static_cast<TiffFile*>(writer)->finish(); }
+GpStatus tiff_finish(void* writer) {
+    return static_cast<TiffFile*>(writer)->finish();
+}
 
 }  // namespace gdip

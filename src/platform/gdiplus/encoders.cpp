@@ -19,10 +19,17 @@ struct EncoderDesc {
 
 const std::vector<EncoderDesc>& encoder_table() {
     static const std::vector<EncoderDesc> table = [] {
-        auto make = [](Codec c, uint32_t id, const GUID& format, const char* name,
-                       const char* ext, const char* mime) {
-            ImageCodecInfo i{codec_clsid(id), format, std::string("Built-in ") + name + " Codec",
-                             "", name, ext, mime, 0x00010007, 1};
+        auto make = [](Codec c, uint32_t id, const GUID& format, const char* name, const char* ext,
+                       const char* mime) {
+            ImageCodecInfo i{codec_clsid(id),
+                             format,
+                             std::string("Built-in ") + name + " Codec",
+                             "",
+                             name,
+                             ext,
+                             mime,
+                             0x00010007,
+                             1};
             return EncoderDesc{c, i};
         };
         return std::vector<EncoderDesc>{
@@ -51,7 +58,7 @@ struct FileCloser {
 };
 
 class FileSink final : public Sink {
-public:
+  public:
     explicit FileSink(FILE* f) : m_file(f) { std::setvbuf(f, nullptr, _IOFBF, 1 << 16); }
     bool write(const void* data, size_t n) override {
         return std::fwrite(data, 1, n, m_file.get()) == n;
@@ -71,12 +78,12 @@ public:
         return std::fclose(m_file.release()) == 0 && ok;
     }
 
-private:
+  private:
     std::unique_ptr<FILE, FileCloser> m_file;
 };
 
 class StreamSink final : public Sink {
-public:
+  public:
     StreamSink(IStream* s, uint64_t start) : m_stream(s), m_start(start) {}
     bool write(const void* data, size_t n) override {
         const BYTE* p = static_cast<const BYTE*>(data);
@@ -109,7 +116,7 @@ public:
     }
     bool finish() override { return true; }
 
-private:
+  private:
     ComPtr<IStream> m_stream;
     uint64_t m_start;
 };
@@ -127,10 +134,18 @@ GpStatus encode_one(Image& img, const EncoderDesc& enc, const EncodeOptions& opt
             if (s == Gdiplus::Ok && writer) img.multipage_writer = std::move(writer);
             return s;
         }
-        case Codec::Bmp: s = encode_bmp(f, opt, *sink); break;
-        case Codec::Jpeg: s = encode_jpeg(f, opt, *sink); break;
-        case Codec::Gif: s = encode_gif(f, opt, *sink); break;
-        case Codec::Png: s = encode_png(f, opt, *sink); break;
+        case Codec::Bmp:
+            s = encode_bmp(f, opt, *sink);
+            break;
+        case Codec::Jpeg:
+            s = encode_jpeg(f, opt, *sink);
+            break;
+        case Codec::Gif:
+            s = encode_gif(f, opt, *sink);
+            break;
+        case Codec::Png:
+            s = encode_png(f, opt, *sink);
+            break;
     }
     if (!sink->finish() && s == Gdiplus::Ok) s = Gdiplus::Win32Error;
     return s;
@@ -207,8 +222,8 @@ GpStatus GdipGetImageEncodersSize(UINT* count, UINT* size) {
     UINT bytes = 0;
     for (const auto& i : LumGdiplusEncoders()) {
         bytes += UINT(sizeof(CLSID) * 2 + 4 * sizeof(DWORD) + 6 * sizeof(void*));
-        for (const std::string* s : {&i.CodecName, &i.DllName, &i.FormatDescription,
-                                     &i.FilenameExtension, &i.MimeType})
+        for (const std::string* s :
+             {&i.CodecName, &i.DllName, &i.FormatDescription, &i.FilenameExtension, &i.MimeType})
             bytes += UINT(2 * (s->size() + 1));
     }
     *count = UINT(LumGdiplusEncoders().size());

@@ -12,7 +12,7 @@ namespace gdip {
 // Where an encoder writes: a file or an IStream. Positions are relative to where the
 // output began. Random access is there for libtiff, which seeks back to patch offsets.
 class Sink {
-public:
+  public:
     virtual ~Sink() = default;
     [[nodiscard]] virtual bool write(const void* data, size_t n) = 0;
     [[nodiscard]] virtual bool seek(uint64_t position) = 0;
@@ -30,10 +30,10 @@ std::unique_ptr<Sink> open_stream_sink(IStream* stream);
 
 // Encoder parameters as the encoders use them; 0 where a parameter was not given.
 struct EncodeOptions {
-    int quality = -1;      // 0..100, -1 for the encoder's default
-    ULONG compression = 0; // EncoderValueCompression*
-    ULONG color_depth = 0; // 1, 4, 8, 24, 32
-    ULONG save_flag = 0;   // EncoderValueMultiFrame, FrameDimensionPage, Flush
+    int quality = -1;       // 0..100, -1 for the encoder's default
+    ULONG compression = 0;  // EncoderValueCompression*
+    ULONG color_depth = 0;  // 1, 4, 8, 24, 32
+    ULONG save_flag = 0;    // EncoderValueMultiFrame, FrameDimensionPage, Flush
 };
 
 // InvalidParameter for a parameter with a bad type, count or value.

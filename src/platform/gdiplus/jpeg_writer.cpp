@@ -25,7 +25,9 @@ struct Destination {
     JOCTET buffer[kBuffer];
 };
 
-void on_error(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorState*>(cinfo->err)->jump, 1); }
+void on_error(j_common_ptr cinfo) {
+    longjmp(reinterpret_cast<ErrorState*>(cinfo->err)->jump, 1);
+}
 void on_message(j_common_ptr) {}
 
 void init_destination(j_compress_ptr cinfo) {
@@ -48,26 +50,27 @@ void term_destination(j_compress_ptr cinfo) {
     if (n && !d->write(d->ctx, d->buffer, n)) d->failed = true;
 }
 
-void configure(jpeg_compress_struct& c, const JpegSpec& spec) {
-    c.image_width = JDIMENSION(spec.width);
-    c.image_height = JDIMENSION(spec.height);
-    c.input_components = spec.input == Input::Gray ? 1 : spec.input == Input::Bgr ? 3 : 4;
-    c.in_color_space = spec.input == Input::Gray ? JCS_GRAYSCALE
-                       : spec.input == Input::Bgr ? JCS_EXT_BGR
-                                                  : JCS_EXT_BGRX;
+void configure(jpeg_compress_struct& c, const JpegParams& params) {
+    c.image_width = JDIMENSION(params.width);
+    c.image_height = JDIMENSION(params.height);
+    c.input_components = params.input == Input::Gray ? 1 : params.input == Input::Bgr ? 3 : 4;
+    c.in_color_space = params.input == Input::Gray  ? JCS_GRAYSCALE
+                       : params.input == Input::Bgr ? JCS_EXT_BGR
+                                                    : JCS_EXT_BGRX;
     jpeg_set_defaults(&c);  // YCbCr 4:2:0 for colour, JDCT_ISLOW
-    jpeg_set_quality(&c, spec.quality, TRUE);
-    if (spec.dpi_x && spec.dpi_y) {
+    jpeg_set_quality(&c, params.quality, TRUE);
+    if (params.dpi_x && params.dpi_y) {
         c.write_JFIF_header = TRUE;
         c.density_unit = 1;
-        c.X_density = spec.dpi_x;
-        c.Y_density = spec.dpi_y;
+        c.X_density = params.dpi_x;
+        c.Y_density = params.dpi_y;
     }
 }
 
 }  // namespace
 
-bool write_jpeg(const JpegSpec& spec, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx) {
+bool write_jpeg(const JpegParams& params, RowFn rows, void* row_ctx, WriteFn write,
+                void* write_ctx) {
     jpeg_compress_struct c;
     ErrorState err;
     Destination dest_storage{};
@@ -86,7 +89,7 @@ bool write_jpeg(const JpegSpec& spec, RowFn rows, void* row_ctx, WriteFn write, 
     dest->write = write;
     dest->ctx = write_ctx;
     c.dest = &dest->mgr;
-    configure(c, spec);
+    configure(c, params);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows(row_ctx, int(c.next_scanline)));

@@ -9,18 +9,19 @@ namespace gdip::jpegw {
 
 enum class Input { Gray, Bgr, Bgrx };
 
-struct JpegSpec {
+struct JpegParams {
     int width = 0, height = 0;
     Input input = Input::Bgr;
     int quality = 75;
     uint16_t dpi_x = 0, dpi_y = 0;  // JFIF density in dots per inch; 0 writes none
 };
 
-// The bytes of row y in the spec's input layout; null aborts the write.
+// The bytes of row y in the input layout of the parameters; null aborts the write.
 using RowFn = const uint8_t* (*)(void* ctx, int y);
 using WriteFn = bool (*)(void* ctx, const uint8_t* data, size_t n);
 
 // Baseline JPEG, 4:2:0 for colour, standard Huffman tables. False on any error.
-bool write_jpeg(const JpegSpec& spec, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx);
+bool write_jpeg(const JpegParams& params, RowFn rows, void* row_ctx, WriteFn write,
+                void* write_ctx);
 
 }  // namespace gdip::jpegw

@@ -6,6 +6,7 @@
 // and converted back into the frame at unlock for write modes.
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <new>
 
 #include "platform/gdiplus/pixels_p.h"
@@ -24,8 +25,8 @@ struct LockRecord {
     BYTE* scan0 = nullptr;  // what the caller got: in the frame, in `buffer`, or its own
     int32_t stride = 0;
     bool direct = false;
-    std::vector<BYTE> buffer;
-    std::vector<ARGB> palette;  // of the locked format when it is indexed
+    std::unique_ptr<BYTE[]> buffer;  // not zeroed when a read fills it anyway
+    std::vector<ARGB> palette;       // of the locked format when it is indexed
 };
 
 // Outstanding locks of the thread, by bitmap handle. A bitmap disposed while locked leaves
@@ -79,11 +80,14 @@ GpStatus place_pixels(Frame& f, const BitmapData& data, LockRecord& r) {
     auto bytes = stride ? buffer_size(r.rect.Height, *stride) : std::nullopt;
     if (!bytes) return Gdiplus::OutOfMemory;
     try {
-        r.buffer.assign(*bytes, 0);
+        r.buffer = std::make_unique_for_overwrite<BYTE[]>(*bytes);
     } catch (const std::bad_alloc&) {
         return Gdiplus::OutOfMemory;
     }
-    r.scan0 = r.buffer.data();
+    // A read overwrites every byte, except the unused bits of sub-byte rows: zero those too.
+    if (!(r.flags & ImageLockModeRead) || pixel_format_bits(r.format) < 8)
+        std::fill_n(r.buffer.get(), *bytes, BYTE(0));
+    r.scan0 = r.buffer.get();
     r.stride = *stride;
     return Gdiplus::Ok;
 }

@@ -55,7 +55,12 @@ constexpr int pixel_format_bits(PixelFormat value) {
     return f ? f->bits : 0;
 }
 
-constexpr bool is_indexed(PixelFormat value) { return (value & PixelFormatIndexed) != 0; }
+// From the table first: the value given for 32bppPARGB, 0xD200B, carries the indexed bit
+// although the format is not indexed. Values outside the table fall back to the bit.
+constexpr bool is_indexed(PixelFormat value) {
+    const auto* f = find_pixel_format(value);
+    return f ? f->indexed : (value & PixelFormatIndexed) != 0;
+}
 
 // Row stride in bytes, 4-byte aligned as GDI+ lays out its own buffers; nullopt on overflow.
 std::optional<int32_t> aligned_stride(int32_t width, PixelFormat format);

@@ -29,6 +29,8 @@ inline bool rect_inside(const GpRect& r, const Frame& f) {
 }
 
 // True while a GdipBitmapLockBits on the image is outstanding.
-inline bool is_locked(const Image& img) { return img.lock_count > 0; }
+inline bool is_locked(const Image& img) {
+    return img.lock_count > 0;
+}
 
 }  // namespace gdip

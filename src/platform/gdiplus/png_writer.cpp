@@ -13,7 +13,9 @@ struct IoState {
     void* ctx;
 };
 
-void on_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void on_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void on_warning(png_structp, png_const_charp) {}
 
 void on_write(png_structp png, png_bytep data, size_t n) {
@@ -22,10 +24,9 @@ void on_write(png_structp png, png_bytep data, size_t n) {
 }
 void on_flush(png_structp) {}
 
-void set_header(png_structp png, png_infop info, const PngSpec& s) {
-    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.bit_depth,
-                 s.color_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+void set_header(png_structp png, png_infop info, const PngParams& s) {
+    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.bit_depth, s.color_type,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (s.palette_count > 0) {
         png_color colours[256];
         for (int i = 0; i < s.palette_count && i < 256; ++i)
@@ -40,7 +41,7 @@ void set_header(png_structp png, png_infop info, const PngSpec& s) {
 
 }  // namespace
 
-bool write_png(const PngSpec& spec, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx) {
+bool write_png(const PngParams& params, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx) {
     IoState io{write, write_ctx};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
     if (!png) return false;
@@ -50,12 +51,12 @@ bool write_png(const PngSpec& spec, RowFn rows, void* row_ctx, WriteFn write, vo
         return false;
     }
     png_set_write_fn(png, &io, on_write, on_flush);
-    set_header(png, info, spec);
+    set_header(png, info, params);
     png_write_info(png, info);
-    if (spec.bgr) png_set_bgr(png);
-    if (spec.swap16) png_set_swap(png);
-    if (spec.strip_filler) png_set_filler(png, 0, PNG_FILLER_AFTER);
-    for (int y = 0; y < spec.height; ++y) {
+    if (params.bgr) png_set_bgr(png);
+    if (params.swap16) png_set_swap(png);
+    if (params.strip_filler) png_set_filler(png, 0, PNG_FILLER_AFTER);
+    for (int y = 0; y < params.height; ++y) {
         const uint8_t* row = rows(row_ctx, y);
         if (!row) png_error(png, "no row");
         png_write_row(png, row);

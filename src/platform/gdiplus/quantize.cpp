@@ -133,7 +133,7 @@ std::vector<Bin> histogram(const ConstPixelView& argb) {
 // Maps straight ARGB rows to palette indices: a nearest-entry table per 6-bit bin, filled
 // as bins are met (a dithered colour may land in a bin no pixel had).
 class BinMapper {
-public:
+  public:
     BinMapper(const std::vector<ARGB>& palette, size_t opaque_count)
         : m_palette(palette), m_opaque(opaque_count), m_table(kBins, 0xFFFF) {}
     uint8_t map(ARGB c) {
@@ -142,7 +142,7 @@ public:
         return uint8_t(slot);
     }
 
-private:
+  private:
     uint16_t nearest(ARGB c) const {
         int r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
         uint32_t best = UINT32_MAX;
@@ -193,7 +193,8 @@ void map_rows(const ConstPixelView& argb, const std::vector<ARGB>& palette, size
             }
             int ch[3];
             for (int k = 0; k < 3; ++k)
-                ch[k] = std::clamp(int((c >> (16 - 8 * k)) & 255) + cur[(x + 1) * 3 + k] / 16, 0, 255);
+                ch[k] =
+                    std::clamp(int((c >> (16 - 8 * k)) & 255) + cur[(x + 1) * 3 + k] / 16, 0, 255);
             ARGB adj = 0xFF000000u | uint32_t(ch[0]) << 16 | uint32_t(ch[1]) << 8 | uint32_t(ch[2]);
             uint8_t i = mapper.map(adj);
             idx[size_t(x)] = i;
@@ -206,7 +207,7 @@ void map_rows(const ConstPixelView& argb, const std::vector<ARGB>& palette, size
             }
         }
         PixelView dst = frame_view(out);
-        ConstPixelView src{idx.data(), argb.width, 1, argb.width, PixelFormat8bppIndexed,
+        ConstPixelView src{idx.data(),  argb.width, 1, argb.width, PixelFormat8bppIndexed,
                            out.palette, 0};
         dst.scan0 = out.row(y);
         dst.height = 1;
@@ -255,7 +256,8 @@ GpStatus frame_at_depth(const Frame& src, ULONG depth, Frame* storage, const Fra
     *out = &src;
     int bits = pixel_format_bits(src.format);
     switch (depth) {
-        case 0: return Gdiplus::Ok;
+        case 0:
+            return Gdiplus::Ok;
         case 1:
             if (src.format == PixelFormat1bppIndexed) return Gdiplus::Ok;
             break;
@@ -280,7 +282,8 @@ GpStatus frame_at_depth(const Frame& src, ULONG depth, Frame* storage, const Fra
         case 32:
             if (src.format == PixelFormat32bppARGB) return Gdiplus::Ok;
             break;
-        default: return Gdiplus::InvalidParameter;
+        default:
+            return Gdiplus::InvalidParameter;
     }
     PixelFormat target = depth == 1    ? PixelFormat1bppIndexed
                          : depth == 24 ? PixelFormat24bppRGB

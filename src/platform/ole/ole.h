@@ -272,7 +272,7 @@ using VARTYPE = uint16_t;
 struct VARIANT {
     using Array = std::variant<std::monostate, SafeArray<uint8_t>, SafeArray<int16_t>,
                                SafeArray<int32_t>, SafeArray<float>, SafeArray<double>,
-                               SafeArray<std::string>, SafeArray<VARIANT_BOOL>>;
+                               SafeArray<std::string>>;
 
     VARTYPE vt = VT_EMPTY;
     int32_t lVal = 0;           // VT_I2, VT_I4, VT_BOOL (-1 or 0), VT_UI1, VT_ERROR

@@ -1,0 +1,6 @@
+// libFuzzer target: the GIF decoder, through GdipLoadImageFromStream.
+#include "decode_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return lum_fuzz_decode(data, size, gdip::codec::sniff_gif);
+}

@@ -1,0 +1,78 @@
+"""Controls on several Python threads: each thread's controls keep their own state."""
+
+import sys
+import threading
+import unittest
+
+import lumtwainpro as L
+
+L.set_message_box_echo(False)
+
+
+def work(base, errors):
+    try:
+        a, b = L.twain(), L.twain()
+        for i in range(200):
+            a.SetNativeImage(base + i)
+            if b.GetWidth() != 0 or b.GetStat() != 2:
+                errors.append("b changed on %d" % base)
+            if a.GetNativeImage() != base + i or a.GetStat() != 0:
+                errors.append("a lost its image on %d" % base)
+        try:
+            a.SetNativeImage(3e10)
+            errors.append("no overflow on %d" % base)
+        except L.ComError as e:
+            if e.number != 6:
+                errors.append("error %d on %d" % (e.number, base))
+        del a, b  # released on the thread that made them
+    except Exception as e:  # reported by the main thread
+        errors.append(repr(e))
+
+
+class Threads(unittest.TestCase):
+    def test_two_threads(self):
+        errors = []
+        threads = [threading.Thread(target=work, args=(base, errors)) for base in (1000, 5000)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(errors, [])
+
+    def test_message_boxes_are_per_thread(self):
+        import os
+
+        os.environ["LUMTWAIN_ENGINE"] = "/nonexistent"
+        try:
+            L.message_boxes()
+            seen = []
+
+            def other():
+                L.set_message_box_echo(False)
+                L.twain().TwainGetState()
+                seen.append(len(L.message_boxes()))
+
+            t = threading.Thread(target=other)
+            t.start()
+            t.join()
+            self.assertEqual(seen, [1])
+            self.assertEqual(L.message_boxes(), [], "the other thread's box is not ours")
+        finally:
+            del os.environ["LUMTWAIN_ENGINE"]
+
+    def test_objects_released(self):
+        work(100, [])
+        self.assertEqual(L.DllCanUnloadNow(), 0)
+
+
+def run(module):
+    """Runs the module's tests and prints "N passed, N failed"; the exit code says which."""
+    suite = unittest.defaultTestLoader.loadTestsFromModule(module)
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(run(sys.modules[__name__]))

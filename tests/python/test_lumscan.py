@@ -1,0 +1,74 @@
+"""lumscan and the demo, checked with independent readers (Pillow, libtiff's tiffinfo)."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from PIL import Image
+
+BUILD = os.environ.get("LUM_BUILD_DIR", "build")
+LUMSCAN = os.path.join(BUILD, "bin", "lumscan")
+
+
+def run(*args, env=None):
+    e = dict(os.environ, LUMTWAIN_SANE="0")
+    e.update(env or {})
+    return subprocess.run([LUMSCAN, *args], capture_output=True, text=True, env=e, timeout=120)
+
+
+class Demo(unittest.TestCase):
+    def test_demo_writes_a_three_page_tiff_and_jpegs(self):
+        with tempfile.TemporaryDirectory() as d:
+            r = run("demo", d)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            tif = os.path.join(d, "scan.tif")
+            with Image.open(tif) as im:
+                self.assertEqual(im.n_frames, 3)
+                self.assertEqual(im.size, (1240, 1754))  # A4 at 150 dpi
+            info = subprocess.run(["tiffinfo", tif], capture_output=True, text=True).stdout
+            self.assertEqual(info.count("Compression Scheme: LZW"), 3)
+            for k in (1, 2, 3):
+                with Image.open(os.path.join(d, f"page-{k}.jpg")) as im:
+                    self.assertEqual(im.format, "JPEG")
+                    self.assertEqual(im.info.get("dpi"), (150, 150))
+            self.assertIn("scan.tif", r.stdout)
+
+
+class Scan(unittest.TestCase):
+    def test_one_flatbed_page_in_each_format(self):
+        with tempfile.TemporaryDirectory() as d:
+            for ext, fmt in (("bmp", "BMP"), ("png", "PNG"), ("gif", "GIF"), ("tif", "TIFF")):
+                out = os.path.join(d, "page." + ext)
+                r = run("scan", "--resolution", "75", "--pixel-type", "gray", out)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                with Image.open(out) as im:
+                    self.assertEqual(im.format, fmt)
+                    self.assertEqual(im.size, (620, 877))
+            self.assertIn("scanning page 1", r.stderr)
+
+    def test_failures_exit_non_zero_with_a_message(self):
+        with tempfile.TemporaryDirectory() as d:
+            out = os.path.join(d, "x.jpg")
+            r = run("scan", out, env={"LUMTWAIN_ENGINE": "/nonexistent.so"})
+            self.assertNotEqual(r.returncode, 0)
+            self.assertIn("TWAIN engine", r.stderr)
+            conf = os.path.join(d, "v.conf")
+            with open(conf, "w") as f:
+                f.write("cancel_at_page = 1\n")
+            r = run("scan", out, env={"LUMTWAIN_VIRTUAL": conf})
+            self.assertNotEqual(r.returncode, 0)
+            self.assertIn("cancelled", r.stderr)
+            self.assertFalse(os.path.exists(out))
+            r = run("scan", "--multipage", os.path.join(d, "x.png"))
+            self.assertEqual(r.returncode, 2)
+            r = run("scan", "--source", "Nothing Here", out)
+            self.assertNotEqual(r.returncode, 0)
+            self.assertIn("cannot open the source", r.stderr)
+
+
+if __name__ == "__main__":
+    result = unittest.main(exit=False, verbosity=2).result
+    failed = len(result.failures) + len(result.errors)
+    print(f"{result.testsRun - failed} passed, {failed} failed")
+    sys.exit(1 if failed else 0)
