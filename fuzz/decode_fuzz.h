@@ -9,7 +9,8 @@
 #include "platform/gdiplus/codecs_p.h"
 #include "platform/gdiplus/gdiplus.h"
 
-inline int lum_fuzz_decode(const uint8_t* data, size_t size, bool (*sniff)(const uint8_t*, size_t)) {
+inline int lum_fuzz_decode(const uint8_t* data, size_t size,
+                           bool (*sniff)(const uint8_t*, size_t)) {
     static const bool started = [] {
         ULONG token = 0;
         GdiplusStartupInput input;

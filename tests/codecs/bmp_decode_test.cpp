@@ -8,7 +8,8 @@ namespace codectest {
 namespace {
 
 std::vector<std::vector<int>> pattern(int w, int h, int mod) {
-    std::vector<std::vector<int>> rows(static_cast<size_t>(h), std::vector<int>(static_cast<size_t>(w)));
+    std::vector<std::vector<int>> rows(static_cast<size_t>(h),
+                                       std::vector<int>(static_cast<size_t>(w)));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) rows[size_t(y)][size_t(x)] = (x * 7 + y * 3) % mod;
     return rows;
@@ -26,7 +27,8 @@ TEST_P(BmpIndexed, KeepsIndicesAndPalette) {
     const int w = 13, h = 5, colours = 1 << bits;
     BmpSpec s;
     s.width = w, s.height = h, s.bits = uint16_t(bits);
-    for (int i = 0; i < colours; ++i) s.palette.push_back(uint32_t(i * 0x010203 + 0x102030) & 0xFFFFFF);
+    for (int i = 0; i < colours; ++i)
+        s.palette.push_back(uint32_t(i * 0x010203 + 0x102030) & 0xFFFFFF);
     auto rows = pattern(w, h, colours);
     s.pixels = pack_rows(rows, bits);
     Decoded d = decode(make_bmp(s));
@@ -56,7 +58,8 @@ Bytes rows24(int w, int h, bool top_down) {
     for (int k = 0; k < h; ++k) {
         int y = top_down ? k : h - 1 - k;
         Bytes line;
-        for (int x = 0; x < w; ++x) line.insert(line.end(), {uint8_t(x), uint8_t(y), uint8_t(x + y)});
+        for (int x = 0; x < w; ++x)
+            line.insert(line.end(), {uint8_t(x), uint8_t(y), uint8_t(x + y)});
         line.resize((line.size() + 3) & ~size_t(3), 0);
         append(out, line);
     }
@@ -284,10 +287,10 @@ TEST(BmpDamaged, BrokenHeadersReturnGenericError) {
         size_t offset;
         uint32_t value;
     } cases[] = {
-        {"header size 7", 14, 7},       {"header size past the end", 14, 5000},
-        {"zero width", 18, 0},          {"negative width", 18, 0xFFFFFFFE},
-        {"bit count 3", 28, 3},         {"compression 9", 30, 9},
-        {"RLE8 with 24 bits", 30, 1},   {"height INT_MIN", 22, 0x80000000},
+        {"header size 7", 14, 7},     {"header size past the end", 14, 5000},
+        {"zero width", 18, 0},        {"negative width", 18, 0xFFFFFFFE},
+        {"bit count 3", 28, 3},       {"compression 9", 30, 9},
+        {"RLE8 with 24 bits", 30, 1}, {"height INT_MIN", 22, 0x80000000},
     };
     for (const Case& c : cases) {
         Bytes b = base;

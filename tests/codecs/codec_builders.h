@@ -18,15 +18,21 @@ namespace codectest {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void put8(Bytes& b, uint32_t v) { b.push_back(uint8_t(v)); }
-inline void put16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+inline void put8(Bytes& b, uint32_t v) {
+    b.push_back(uint8_t(v));
+}
+inline void put16(Bytes& b, uint32_t v) {
+    b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+}
 inline void put32(Bytes& b, uint32_t v) {
     b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
 }
 inline void put32be(Bytes& b, uint32_t v) {
     b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
-inline void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+inline void append(Bytes& b, const Bytes& more) {
+    b.insert(b.end(), more.begin(), more.end());
+}
 
 inline Bytes read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -52,16 +58,20 @@ inline Decoded decode(const Bytes& b) {
 inline uint32_t index_at(const gdip::Frame& f, int x, int y) {
     const BYTE* r = f.row(y);
     switch (f.format) {
-        case PixelFormat1bppIndexed: return (r[x >> 3] >> (7 - (x & 7))) & 1;
-        case PixelFormat4bppIndexed: return (r[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF;
-        default: return r[x];
+        case PixelFormat1bppIndexed:
+            return (r[x >> 3] >> (7 - (x & 7))) & 1;
+        case PixelFormat4bppIndexed:
+            return (r[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF;
+        default:
+            return r[x];
     }
 }
 // B, G, R (and A) bytes of a 24/32-bit frame as 0xAARRGGBB (alpha 0xFF for 24 bits).
 inline uint32_t argb_at(const gdip::Frame& f, int x, int y) {
     const BYTE* r = f.row(y);
     if (f.format == PixelFormat24bppRGB)
-        return 0xFF000000u | (uint32_t(r[3 * x + 2]) << 16) | (uint32_t(r[3 * x + 1]) << 8) | r[3 * x];
+        return 0xFF000000u | (uint32_t(r[3 * x + 2]) << 16) | (uint32_t(r[3 * x + 1]) << 8) |
+               r[3 * x];
     const BYTE* p = r + 4 * x;
     return (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
 }
@@ -85,9 +95,9 @@ struct BmpSpec {
     std::vector<uint32_t> palette;  // 0xRRGGBB
     bool top_down = false;
     int32_t ppm_x = 0, ppm_y = 0;
-    int64_t clr_used = -1;          // -1: palette.size()
-    int64_t off_bits = -1;          // -1: right after the palette
-    Bytes pixels;                   // as stored (rows bottom-up unless top_down, padded)
+    int64_t clr_used = -1;  // -1: palette.size()
+    int64_t off_bits = -1;  // -1: right after the palette
+    Bytes pixels;           // as stored (rows bottom-up unless top_down, padded)
 };
 
 inline Bytes make_bmp(const BmpSpec& s) {
@@ -101,8 +111,10 @@ inline Bytes make_bmp(const BmpSpec& s) {
         put16(dib, 1), put16(dib, s.bits), put32(dib, s.compression);
         put32(dib, uint32_t(s.pixels.size())), put32(dib, uint32_t(s.ppm_x));
         put32(dib, uint32_t(s.ppm_y));
-        put32(dib, uint32_t(s.clr_used < 0 ? int64_t(s.palette.size()) : s.clr_used)), put32(dib, 0);
-        for (size_t i = 0; dib.size() < s.header; ++i) put32(dib, s.header >= 52 && i < s.masks.size() ? s.masks[i] : 0);
+        put32(dib, uint32_t(s.clr_used < 0 ? int64_t(s.palette.size()) : s.clr_used)),
+            put32(dib, 0);
+        for (size_t i = 0; dib.size() < s.header; ++i)
+            put32(dib, s.header >= 52 && i < s.masks.size() ? s.masks[i] : 0);
         if (s.header == 40)
             for (uint32_t m : s.masks) put32(dib, m);
     }
@@ -155,7 +167,8 @@ inline Bytes zlib_stored(const Bytes& raw) {
     size_t pos = 0;
     do {
         size_t n = std::min<size_t>(65535, raw.size() - pos);
-        put8(z, pos + n == raw.size() ? 1 : 0), put16(z, uint32_t(n)), put16(z, uint32_t(~n & 0xFFFF));
+        put8(z, pos + n == raw.size() ? 1 : 0), put16(z, uint32_t(n)),
+            put16(z, uint32_t(~n & 0xFFFF));
         z.insert(z.end(), raw.begin() + long(pos), raw.begin() + long(pos + n));
         pos += n;
     } while (pos < raw.size());
@@ -186,7 +199,7 @@ struct GifFrame {
     std::vector<uint32_t> local_palette;  // 0xRRGGBB; empty: the global one
     std::vector<uint8_t> indices;         // width × height
     int transparent = -1, disposal = 0, delay = 0;
-    bool control = true;                  // write a graphic control extension
+    bool control = true;  // write a graphic control extension
 };
 
 inline Bytes gif_lzw(const std::vector<uint8_t>& idx) {
@@ -238,11 +251,13 @@ inline Bytes make_gif(int sw, int sh, const std::vector<uint32_t>& global,
         if (f.control) {
             out.insert(out.end(), {0x21, 0xF9, 4});
             put8(out, uint32_t(f.disposal << 2) | (f.transparent >= 0 ? 1 : 0));
-            put16(out, uint32_t(f.delay)), put8(out, uint32_t(std::max(f.transparent, 0))), put8(out, 0);
+            put16(out, uint32_t(f.delay)), put8(out, uint32_t(std::max(f.transparent, 0))),
+                put8(out, 0);
         }
         put8(out, 0x2C), put16(out, uint32_t(f.left)), put16(out, uint32_t(f.top));
         put16(out, uint32_t(f.width)), put16(out, uint32_t(f.height));
-        put8(out, f.local_palette.empty() ? 0 : 0x80 | uint32_t(gif_size_bits(f.local_palette.size())));
+        put8(out,
+             f.local_palette.empty() ? 0 : 0x80 | uint32_t(gif_size_bits(f.local_palette.size())));
         gif_palette(out, f.local_palette);
         append(out, gif_lzw(f.indices));
     }
@@ -291,15 +306,19 @@ inline Bytes make_tiff(const std::vector<TiffPage>& pages) {
         uint32_t strip_at = uint32_t(out.size());
         append(out, p.strip);
         if (out.size() % 2) out.push_back(0);
-        std::vector<TiffTag> tags = {tag_long(256, p.width), tag_long(257, p.height),
-                                     tag_short(258, std::vector<uint16_t>(p.spp, p.bps)),
-                                     tag_short(259, {1}), tag_short(262, {p.photometric}),
-                                     tag_long(273, strip_at), tag_short(277, {p.spp}),
-                                     tag_long(278, p.height),
-                                     tag_long(279, uint32_t(p.strip_bytes >= 0 ? p.strip_bytes
-                                                                               : int64_t(p.strip.size())))};
+        std::vector<TiffTag> tags = {
+            tag_long(256, p.width),
+            tag_long(257, p.height),
+            tag_short(258, std::vector<uint16_t>(p.spp, p.bps)),
+            tag_short(259, {1}),
+            tag_short(262, {p.photometric}),
+            tag_long(273, strip_at),
+            tag_short(277, {p.spp}),
+            tag_long(278, p.height),
+            tag_long(279, uint32_t(p.strip_bytes >= 0 ? p.strip_bytes : int64_t(p.strip.size())))};
         tags.insert(tags.end(), p.tags.begin(), p.tags.end());
-        std::sort(tags.begin(), tags.end(), [](const TiffTag& a, const TiffTag& b) { return a.tag < b.tag; });
+        std::sort(tags.begin(), tags.end(),
+                  [](const TiffTag& a, const TiffTag& b) { return a.tag < b.tag; });
         uint32_t ifd_at = uint32_t(out.size());
         for (int i = 0; i < 4; ++i) out[link + size_t(i)] = uint8_t(ifd_at >> (8 * i));
         Bytes data;

@@ -33,9 +33,9 @@ TEST_P(JpegExif, ItemsHaveTagIdsTypesAndLittleEndianValues) {
         {0x8827, PropertyTagTypeShort, {200, 0}},
         {0x9204, PropertyTagTypeSRational, le32(uint32_t(-1), 3)},
         {0x9286, PropertyTagTypeUndefined, {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 'h', 'e', 'y', '!'}},
-        {0x0000, PropertyTagTypeByte, {2, 2, 0, 0}},   // GPS version
-        {0x0001, PropertyTagTypeASCII, {'N', 0}},      // GPS latitude reference
-        {0x5023, PropertyTagTypeShort, {6, 0}},        // thumbnail compression
+        {0x0000, PropertyTagTypeByte, {2, 2, 0, 0}},  // GPS version
+        {0x0001, PropertyTagTypeASCII, {'N', 0}},     // GPS latitude reference
+        {0x5023, PropertyTagTypeShort, {6, 0}},       // thumbnail compression
     };
     for (const Want& w : wants) {
         const gdip::PropertyData* p = property(img, w.id);
@@ -120,7 +120,8 @@ TEST(JpegDamaged, TruncatedScanIsFilledAndSucceeds) {
 
 TEST(JpegDamaged, BrokenHeadersAreGenericError) {
     EXPECT_EQ(decode(Bytes{0xFF, 0xD8, 0xFF}).status, Gdiplus::GenericError);
-    EXPECT_EQ(decode(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xD9}).status, Gdiplus::GenericError);
+    EXPECT_EQ(decode(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xD9}).status,
+              Gdiplus::GenericError);
     Bytes b = read_file(data_path("jpeg_gray.jpg"));
     size_t sof = find_sof(b);
     ASSERT_NE(sof, 0u);

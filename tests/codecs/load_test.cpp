@@ -76,7 +76,7 @@ TEST(DamagedCorpus, EveryFileGivesItsStatus) {
 }
 
 class LoadTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         GdiplusStartupInput input;
         ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
@@ -91,7 +91,8 @@ protected:
     }
     std::string write(const std::string& name, const Bytes& b) {
         std::string path = m_dir.file(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), long(b.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), long(b.size()));
         return path;
     }
 
@@ -111,8 +112,9 @@ TEST_F(LoadTest, FromFile) {
     EXPECT_EQ(GdipGetImageRawFormat(img, &raw), Gdiplus::Ok);
     EXPECT_EQ(raw, ImageFormatBMP);
     GpBitmap bmp = 0;
-    ASSERT_EQ(GdipCreateBitmapFromFile(write("b.png", make_png(3, 1, 8, 0, {{1, 2, 3}})).c_str(), &bmp),
-              Gdiplus::Ok);
+    ASSERT_EQ(
+        GdipCreateBitmapFromFile(write("b.png", make_png(3, 1, 8, 0, {{1, 2, 3}})).c_str(), &bmp),
+        Gdiplus::Ok);
     keep(bmp);
     PixelFormat f = 0;
     EXPECT_EQ(GdipGetImagePixelFormat(bmp, &f), Gdiplus::Ok);
@@ -121,7 +123,8 @@ TEST_F(LoadTest, FromFile) {
 
 TEST_F(LoadTest, FileStatuses) {
     GpImage img = 123;
-    EXPECT_EQ(GdipLoadImageFromFile(m_dir.file("missing.png").c_str(), &img), Gdiplus::FileNotFound);
+    EXPECT_EQ(GdipLoadImageFromFile(m_dir.file("missing.png").c_str(), &img),
+              Gdiplus::FileNotFound);
     EXPECT_EQ(img, 0u);
     EXPECT_EQ(GdipLoadImageFromFile((m_dir.file("missing") + "/x.png").c_str(), &img),
               Gdiplus::FileNotFound);
@@ -134,7 +137,8 @@ TEST_F(LoadTest, FileStatuses) {
               Gdiplus::GenericError);
     EXPECT_EQ(GdipLoadImageFromFile(nullptr, &img), Gdiplus::InvalidParameter);
     EXPECT_EQ(GdipLoadImageFromFile("x", nullptr), Gdiplus::InvalidParameter);
-    EXPECT_EQ(GdipCreateBitmapFromFile(m_dir.file("missing.gif").c_str(), &img), Gdiplus::FileNotFound);
+    EXPECT_EQ(GdipCreateBitmapFromFile(m_dir.file("missing.gif").c_str(), &img),
+              Gdiplus::FileNotFound);
 }
 
 TEST_F(LoadTest, FromStreamReadsFromTheCurrentPosition) {

@@ -96,7 +96,8 @@ TEST(Png, SixteenBitSamplesAreKeptLittleEndian) {
 
 TEST(Png, ResolutionAndItems) {
     Bytes text = {'T', 'i', 't', 'l', 'e', 0, 'S', 'c', 'a', 'n'};
-    Decoded d = decode(make_png(1, 1, 8, 0, {{0}}, {{"pHYs", phys(11811, 5906, 1)}, {"tEXt", text}}));
+    Decoded d =
+        decode(make_png(1, 1, 8, 0, {{0}}, {{"pHYs", phys(11811, 5906, 1)}, {"tEXt", text}}));
     ASSERT_EQ(d.status, Gdiplus::Ok);
     EXPECT_NEAR(d.frame().dpi_x, 300.0, 0.01);
     EXPECT_NEAR(d.frame().dpi_y, 150.01, 0.01);

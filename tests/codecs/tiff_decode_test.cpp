@@ -22,7 +22,8 @@ TiffPage palette4() {
     p.strip = {0x1F, 0x20};
     TiffTag map{320, 3, 48, {}};
     for (int channel = 0; channel < 3; ++channel)
-        for (int i = 0; i < 16; ++i) put16(map.value, uint32_t(channel == 0 ? i * 17 : 255 - i) << 8);
+        for (int i = 0; i < 16; ++i)
+            put16(map.value, uint32_t(channel == 0 ? i * 17 : 255 - i) << 8);
     p.tags = {map, tag_rational(282, 100, 1), tag_rational(283, 50, 1), tag_short(296, {3})};
     return p;
 }
@@ -57,8 +58,8 @@ TiffPage grey2() {
 }
 
 TEST(Tiff, EveryPageKeepsItsOwnSizeFormatPaletteAndResolution) {
-    Decoded d = decode(make_tiff({bilevel_min_is_white(), palette4(), rgb_alpha(), grey16(), cmyk(),
-                                  grey2()}));
+    Decoded d = decode(
+        make_tiff({bilevel_min_is_white(), palette4(), rgb_alpha(), grey16(), cmyk(), grey2()}));
     ASSERT_EQ(d.status, Gdiplus::Ok);
     const gdip::Image& img = *d.image;
     ASSERT_EQ(img.frames.size(), 6u);
@@ -165,7 +166,8 @@ TEST(TiffDamaged, TruncatedStripKeepsTheBytesThatArePresent) {
 TEST(TiffDamaged, BrokenHeadersAreGenericError) {
     EXPECT_EQ(decode(Bytes{'I', 'I', 42, 0}).status, Gdiplus::GenericError);
     EXPECT_EQ(decode(Bytes{'I', 'I', 42, 0, 0xFF, 0xFF, 0, 0}).status, Gdiplus::GenericError);
-    EXPECT_EQ(decode(Bytes{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0}).status, Gdiplus::GenericError);
+    EXPECT_EQ(decode(Bytes{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0}).status,
+              Gdiplus::GenericError);
     TiffPage zero = grey16();
     zero.width = 0;
     EXPECT_EQ(decode(make_tiff({zero})).status, Gdiplus::GenericError);

@@ -16,9 +16,15 @@
 
 namespace {
 
-uint8_t widen5(unsigned v) { return uint8_t((v << 3) | (v >> 2)); }
-uint8_t widen6(unsigned v) { return uint8_t((v << 2) | (v >> 4)); }
-uint16_t le16(const BYTE* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint8_t widen5(unsigned v) {
+    return uint8_t((v << 3) | (v >> 2));
+}
+uint8_t widen6(unsigned v) {
+    return uint8_t((v << 2) | (v >> 4));
+}
+uint16_t le16(const BYTE* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
 uint8_t unpremultiply(unsigned c, unsigned a, unsigned max) {
     if (a == 0) return 0;
@@ -32,13 +38,14 @@ void pixel(const gdip::Frame& f, int32_t x, const BYTE* row, uint8_t* o) {
     auto from_argb = [&](ARGB c) {
         o[0] = uint8_t(c >> 16), o[1] = uint8_t(c >> 8), o[2] = uint8_t(c), o[3] = uint8_t(c >> 24);
     };
-    auto index = [&](size_t i) {
-        from_argb(i < f.palette.size() ? f.palette[i] : 0xFF000000u);
-    };
+    auto index = [&](size_t i) { from_argb(i < f.palette.size() ? f.palette[i] : 0xFF000000u); };
     switch (f.format) {
-        case PixelFormat1bppIndexed: return index((row[x >> 3] >> (7 - (x & 7))) & 1);
-        case PixelFormat4bppIndexed: return index((row[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF);
-        case PixelFormat8bppIndexed: return index(row[x]);
+        case PixelFormat1bppIndexed:
+            return index((row[x >> 3] >> (7 - (x & 7))) & 1);
+        case PixelFormat4bppIndexed:
+            return index((row[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF);
+        case PixelFormat8bppIndexed:
+            return index(row[x]);
         case PixelFormat16bppGrayScale: {
             uint8_t v = uint8_t(le16(row + 2 * x) >> 8);
             o[0] = o[1] = o[2] = v, o[3] = 255;
@@ -87,11 +94,13 @@ void pixel(const gdip::Frame& f, int32_t x, const BYTE* row, uint8_t* o) {
         case PixelFormat64bppPARGB: {
             const BYTE* p = row + 8 * x;
             unsigned a = le16(p + 6);
-            o[0] = unpremultiply(le16(p + 4), a, 65535), o[1] = unpremultiply(le16(p + 2), a, 65535);
+            o[0] = unpremultiply(le16(p + 4), a, 65535),
+            o[1] = unpremultiply(le16(p + 2), a, 65535);
             o[2] = unpremultiply(le16(p), a, 65535), o[3] = uint8_t(a >> 8);
             return;
         }
-        default: o[0] = o[1] = o[2] = o[3] = 0;
+        default:
+            o[0] = o[1] = o[2] = o[3] = 0;
     }
 }
 
@@ -109,8 +118,12 @@ std::string format_name(const GUID& g) {
     const struct {
         const GUID* guid;
         const char* name;
-    } kNames[] = {{&ImageFormatBMP, "BMP"},  {&ImageFormatJPEG, "JPEG"}, {&ImageFormatGIF, "GIF"},
-                  {&ImageFormatTIFF, "TIFF"}, {&ImageFormatPNG, "PNG"},   {&ImageFormatIcon, "ICON"},
+    } kNames[] = {{&ImageFormatBMP, "BMP"},
+                  {&ImageFormatJPEG, "JPEG"},
+                  {&ImageFormatGIF, "GIF"},
+                  {&ImageFormatTIFF, "TIFF"},
+                  {&ImageFormatPNG, "PNG"},
+                  {&ImageFormatIcon, "ICON"},
                   {&ImageFormatMemoryBMP, "Memory BMP"}};
     for (const auto& n : kNames)
         if (*n.guid == g) return n.name;
@@ -124,10 +137,10 @@ std::string properties_json(const gdip::Image& img) {
         if (p.id == PropertyTagFrameDelay && p.type == PropertyTagTypeLong) {
             std::string d;
             for (size_t i = 0; i + 4 <= p.value.size(); i += 4)
-                d += (d.empty() ? "" : ",") +
-                     std::to_string(uint32_t(p.value[i]) | (uint32_t(p.value[i + 1]) << 8) |
-                                    (uint32_t(p.value[i + 2]) << 16) |
-                                    (uint32_t(p.value[i + 3]) << 24));
+                d += (d.empty() ? "" : ",") + std::to_string(uint32_t(p.value[i]) |
+                                                             (uint32_t(p.value[i + 1]) << 8) |
+                                                             (uint32_t(p.value[i + 2]) << 16) |
+                                                             (uint32_t(p.value[i + 3]) << 24));
             extra += ",\"delays\":[" + d + "]";
         }
         if (p.id == PropertyTagLoopCount && p.value.size() >= 2)

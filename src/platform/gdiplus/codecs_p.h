@@ -97,8 +97,8 @@ bool sniff_ico(const uint8_t* p, size_t n);
 // file header. `rows` overrides the header's height (icons store twice the height);
 // `bits_end` receives the offset just past the colour bitmap.
 struct DibOptions {
-    int32_t rows = 0;          // 0: take the header's height
-    bool icon_alpha = false;   // 32-bit BI_RGB rows carry alpha: 32bppARGB
+    int32_t rows = 0;         // 0: take the header's height
+    bool icon_alpha = false;  // 32-bit BI_RGB rows carry alpha: 32bppARGB
     size_t* bits_end = nullptr;
 };
 [[nodiscard]] GpStatus decode_dib(const uint8_t* p, size_t n, const DibOptions& options,
@@ -112,30 +112,29 @@ constexpr size_t kPlausibleFloor = size_t(32) << 20;
 
 // How many decoded bytes one input byte can at most plausibly become, by coding.
 enum class Expansion : uint32_t {
-    Raw = 64,          // uncompressed rows (room for truncated files)
+    Raw = 64,  // uncompressed rows (room for truncated files)
     PackBits = 256,
     Rle = 1024,
     Deflate = 2048,
     Lzw = 4096,
     Jpeg = 4096,
-    Fax = 1u << 16,    // CCITT: a blank row can be one bit
+    Fax = 1u << 16,  // CCITT: a blank row can be one bit
 };
 
 // Tracks the bytes an image's frames take so that a tiny file cannot ask for gigabytes.
 class FrameBudget {
-public:
+  public:
     FrameBudget(size_t input_size, Expansion ratio) : m_input(input_size), m_ratio(ratio) {}
     void set_ratio(Expansion ratio) { m_ratio = ratio; }
 
     // Allocates a zero-filled frame. GenericError for a width or height below 1;
     // OutOfMemory when the frame or the image total is over the caps, or implausibly large
     // for the input.
-    [[nodiscard]] GpStatus new_frame(int64_t width, int64_t height, PixelFormat format,
-                                     Frame* out);
+    [[nodiscard]] GpStatus new_frame(int64_t width, int64_t height, PixelFormat format, Frame* out);
     // The same test without allocating (for scratch buffers of `bytes` bytes).
     [[nodiscard]] GpStatus check(size_t bytes) const;
 
-private:
+  private:
     size_t m_input;
     Expansion m_ratio;
     size_t m_used = 0;
@@ -190,15 +189,17 @@ bool exif_resolution(const Image& image, float* dpi_x, float* dpi_y);
 void add_tiff_ifd_properties(Image& image, const uint8_t* data, size_t size, uint64_t offset);
 
 // Little-endian and big-endian reads of a bounds-checked buffer.
-inline uint16_t rd16le(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t rd32le(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+inline uint16_t rd16le(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
 }
-inline uint16_t rd16be(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
+inline uint32_t rd32le(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline uint16_t rd16be(const uint8_t* p) {
+    return uint16_t((p[0] << 8) | p[1]);
+}
 inline uint32_t rd32be(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) |
-           uint32_t(p[3]);
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 inline void wr16le(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v);

@@ -15,8 +15,8 @@
 namespace gdip::codec {
 namespace {
 
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4,
-                   kBiPng = 5, kBiAlphaBitfields = 6;
+constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5,
+                   kBiAlphaBitfields = 6;
 
 struct DibHeader {
     uint32_t size = 0;
@@ -152,8 +152,7 @@ struct Layout {
     Channel ch[4];
 };
 
-void decode_row(const DibHeader& h, const Layout& l, const uint8_t* src, size_t avail,
-                BYTE* dst) {
+void decode_row(const DibHeader& h, const Layout& l, const uint8_t* src, size_t avail, BYTE* dst) {
     const int32_t w = int32_t(h.width);
     if (h.bits == 2) {
         std::vector<uint8_t> tmp((size_t(w) + 3) / 4, 0);
@@ -213,7 +212,8 @@ void decode_rle(const DibHeader& h, const uint8_t* s, size_t n, Frame& f) {
         int count = s[i], value = s[i + 1];
         i += 2;
         if (count > 0) {  // encoded run
-            for (int k = 0; k < count && x < w; ++k) put(four ? (k & 1 ? value & 0xF : value >> 4) : value);
+            for (int k = 0; k < count && x < w; ++k)
+                put(four ? (k & 1 ? value & 0xF : value >> 4) : value);
             if (x > w) x = w;
             continue;
         }
@@ -263,12 +263,22 @@ Layout layout_for(DibHeader& h, bool icon_alpha) {
         return l;
     }
     switch (h.bits) {
-        case 1: l.format = PixelFormat1bppIndexed; break;
+        case 1:
+            l.format = PixelFormat1bppIndexed;
+            break;
         case 2:
-        case 4: l.format = PixelFormat4bppIndexed; break;
-        case 8: l.format = PixelFormat8bppIndexed; break;
-        case 24: l.format = PixelFormat24bppRGB; break;
-        default: l.format = bitfield_format(h, &l.generic); break;
+        case 4:
+            l.format = PixelFormat4bppIndexed;
+            break;
+        case 8:
+            l.format = PixelFormat8bppIndexed;
+            break;
+        case 24:
+            l.format = PixelFormat24bppRGB;
+            break;
+        default:
+            l.format = bitfield_format(h, &l.generic);
+            break;
     }
     for (int i = 0; i < 4; ++i) l.ch[i] = channel(h.masks[i]);
     return l;
@@ -277,8 +287,8 @@ Layout layout_for(DibHeader& h, bool icon_alpha) {
 // An embedded JPEG or PNG stream: decoded by that decoder, its first frame taken.
 GpStatus decode_embedded(const DibHeader& h, const uint8_t* bits, size_t avail, Frame* out) {
     Image inner;
-    GpStatus st = h.compression == kBiJpeg ? decode_jpeg(bits, avail, inner)
-                                           : decode_png(bits, avail, inner);
+    GpStatus st =
+        h.compression == kBiJpeg ? decode_jpeg(bits, avail, inner) : decode_png(bits, avail, inner);
     if (st != Gdiplus::Ok) return st;
     if (inner.frames.empty()) return Gdiplus::GenericError;
     *out = std::move(inner.frames.front());
@@ -323,7 +333,9 @@ GpStatus decode_dib_at(const uint8_t* p, size_t n, size_t pixels_at, const DibOp
 
 }  // namespace
 
-bool sniff_bmp(const uint8_t* p, size_t n) { return n >= 2 && p[0] == 'B' && p[1] == 'M'; }
+bool sniff_bmp(const uint8_t* p, size_t n) {
+    return n >= 2 && p[0] == 'B' && p[1] == 'M';
+}
 
 GpStatus decode_dib(const uint8_t* p, size_t n, const DibOptions& options, Frame* out) {
     return decode_dib_at(p, n, 0, options, out, nullptr);

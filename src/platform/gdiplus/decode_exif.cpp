@@ -21,39 +21,53 @@ struct FieldType {
 
 FieldType field_type(uint32_t type) {
     switch (type) {
-        case 1: return {1, 1, PropertyTagTypeByte};
-        case 2: return {1, 1, PropertyTagTypeASCII};
-        case 3: return {2, 2, PropertyTagTypeShort};
-        case 4: return {4, 4, PropertyTagTypeLong};
-        case 5: return {8, 4, PropertyTagTypeRational};
-        case 6: return {1, 1, PropertyTagTypeByte};       // SBYTE
-        case 7: return {1, 1, PropertyTagTypeUndefined};
-        case 8: return {2, 2, PropertyTagTypeShort};      // SSHORT
-        case 9: return {4, 4, PropertyTagTypeSLONG};
-        case 10: return {8, 4, PropertyTagTypeSRational};
-        case 11: return {4, 4, PropertyTagTypeUndefined};  // FLOAT, kept as bytes
-        case 12: return {8, 8, PropertyTagTypeUndefined};  // DOUBLE
-        case 13: return {4, 4, PropertyTagTypeLong};       // IFD
-        default: return {0, 0, 0};
+        case 1:
+            return {1, 1, PropertyTagTypeByte};
+        case 2:
+            return {1, 1, PropertyTagTypeASCII};
+        case 3:
+            return {2, 2, PropertyTagTypeShort};
+        case 4:
+            return {4, 4, PropertyTagTypeLong};
+        case 5:
+            return {8, 4, PropertyTagTypeRational};
+        case 6:
+            return {1, 1, PropertyTagTypeByte};  // SBYTE
+        case 7:
+            return {1, 1, PropertyTagTypeUndefined};
+        case 8:
+            return {2, 2, PropertyTagTypeShort};  // SSHORT
+        case 9:
+            return {4, 4, PropertyTagTypeSLONG};
+        case 10:
+            return {8, 4, PropertyTagTypeSRational};
+        case 11:
+            return {4, 4, PropertyTagTypeUndefined};  // FLOAT, kept as bytes
+        case 12:
+            return {8, 8, PropertyTagTypeUndefined};  // DOUBLE
+        case 13:
+            return {4, 4, PropertyTagTypeLong};  // IFD
+        default:
+            return {0, 0, 0};
     }
 }
 
 std::vector<BYTE> to_little_endian(const uint8_t* p, size_t bytes, uint32_t swap, bool big) {
     std::vector<BYTE> v(p, p + bytes);
     if (big && swap > 1)
-        for (size_t i = 0; i + swap <= bytes; i += swap) std::reverse(v.begin() + i, v.begin() + i + swap);
+        for (size_t i = 0; i + swap <= bytes; i += swap)
+            std::reverse(v.begin() + i, v.begin() + i + swap);
     return v;
 }
 
 PROPID thumbnail_id(uint16_t tag) {
     static constexpr uint16_t kMap[][2] = {
-        {0x0100, 0x5020}, {0x0101, 0x5021}, {0x0102, 0x5022}, {0x0103, 0x5023},
-        {0x0106, 0x5024}, {0x010E, 0x5025}, {0x010F, 0x5026}, {0x0110, 0x5027},
-        {0x0111, 0x5028}, {0x0112, 0x5029}, {0x0115, 0x502A}, {0x0116, 0x502B},
-        {0x0117, 0x502C}, {0x011A, 0x502D}, {0x011B, 0x502E}, {0x011C, 0x502F},
-        {0x0128, 0x5030}, {0x012D, 0x5031}, {0x0131, 0x5032}, {0x0132, 0x5033},
-        {0x013B, 0x5034}, {0x013E, 0x5035}, {0x013F, 0x5036}, {0x0211, 0x5037},
-        {0x0212, 0x5038}, {0x0213, 0x5039}, {0x0214, 0x503A}, {0x8298, 0x503B}};
+        {0x0100, 0x5020}, {0x0101, 0x5021}, {0x0102, 0x5022}, {0x0103, 0x5023}, {0x0106, 0x5024},
+        {0x010E, 0x5025}, {0x010F, 0x5026}, {0x0110, 0x5027}, {0x0111, 0x5028}, {0x0112, 0x5029},
+        {0x0115, 0x502A}, {0x0116, 0x502B}, {0x0117, 0x502C}, {0x011A, 0x502D}, {0x011B, 0x502E},
+        {0x011C, 0x502F}, {0x0128, 0x5030}, {0x012D, 0x5031}, {0x0131, 0x5032}, {0x0132, 0x5033},
+        {0x013B, 0x5034}, {0x013E, 0x5035}, {0x013F, 0x5036}, {0x0211, 0x5037}, {0x0212, 0x5038},
+        {0x0213, 0x5039}, {0x0214, 0x503A}, {0x8298, 0x503B}};
     for (const auto& m : kMap)
         if (m[0] == tag) return m[1];
     return tag;
@@ -70,8 +84,12 @@ void add_entry(Image& image, PROPID id, const ExifEntry* e, bool big) {
     add_property(image, id, t.gdip, to_little_endian(e->data, bytes, t.swap, big));
 }
 
-uint32_t rd32(const uint8_t* p, bool big) { return big ? rd32be(p) : rd32le(p); }
-uint16_t rd16(const uint8_t* p, bool big) { return big ? rd16be(p) : rd16le(p); }
+uint32_t rd32(const uint8_t* p, bool big) {
+    return big ? rd32be(p) : rd32le(p);
+}
+uint16_t rd16(const uint8_t* p, bool big) {
+    return big ? rd16be(p) : rd16le(p);
+}
 
 // Walks one classic TIFF IFD; follows the EXIF and GPS pointers (the interoperability IFD
 // is left out: its tag numbers collide with GPS ones).

@@ -66,11 +66,11 @@ std::vector<ARGB> colour_map(const ColorMapObject* map) {
 }
 
 class GifDecoder {
-public:
+  public:
     GifDecoder(GifFileType* gif, size_t input) : m_gif(gif), m_budget(input, Expansion::Lzw) {}
     [[nodiscard]] GpStatus run(Image& image);
 
-private:
+  private:
     [[nodiscard]] GpStatus read_frame(bool* stop);
     void read_extension(int code, GifByteType* ext);
     [[nodiscard]] GpStatus compose(const RawFrame& raw);
@@ -82,12 +82,12 @@ private:
     Control m_control;
     int m_loops = 1;
     bool m_first_seen = false;
-    RawFrame m_first;           // kept until a second frame shows the GIF is animated
-    std::vector<Frame> m_out;   // composed frames
+    RawFrame m_first;              // kept until a second frame shows the GIF is animated
+    std::vector<Frame> m_out;      // composed frames
     std::vector<uint8_t> m_saved;  // screen before a disposal-3 frame
     struct Rect {
         int32_t x0, y0, w, h;
-    } m_prev{};                 // rectangle and disposal of the last composed frame
+    } m_prev{};  // rectangle and disposal of the last composed frame
     int m_prev_disposal = 0;
     std::vector<int> m_delays;
 };
@@ -176,7 +176,8 @@ GpStatus GifDecoder::compose(const RawFrame& raw) {
     }
     if (raw.control.disposal == 3) {
         m_saved.resize(row_bytes * size_t(m_sh));
-        for (int32_t y = 0; y < m_sh; ++y) std::memcpy(&m_saved[size_t(y) * row_bytes], f.row(y), row_bytes);
+        for (int32_t y = 0; y < m_sh; ++y)
+            std::memcpy(&m_saved[size_t(y) * row_bytes], f.row(y), row_bytes);
     }
     for (int32_t y = 0; y < raw.h; ++y) {
         if (!raw.decoded[size_t(y)]) continue;

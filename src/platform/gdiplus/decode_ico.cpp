@@ -61,8 +61,9 @@ GpStatus to_argb(Frame& src, FrameBudget& budget, Frame* out) {
         for (int32_t x = 0; x < src.width; ++x, d += 4) {
             ARGB c = 0xFF000000u;
             if (is_indexed(src.format)) {
-                size_t i = bits == 8 ? s[x] : bits == 4 ? (s[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF
-                                                        : (s[x >> 3] >> (7 - (x & 7))) & 1;
+                size_t i = bits == 8   ? s[x]
+                           : bits == 4 ? (s[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF
+                                       : (s[x >> 3] >> (7 - (x & 7))) & 1;
                 if (i < src.palette.size()) c = src.palette[i];
             } else if (bits == 16) {
                 uint16_t v = rd16le(s + 2 * x);
@@ -75,12 +76,14 @@ GpStatus to_argb(Frame& src, FrameBudget& budget, Frame* out) {
                 c = argb(a, e5(r), gg, e5(b));
             } else if (bits == 24 || bits == 32) {
                 const BYTE* px = s + x * (bits / 8);
-                c = argb(bits == 32 && src.format != PixelFormat32bppRGB ? px[3] : 255, px[2], px[1], px[0]);
+                c = argb(bits == 32 && src.format != PixelFormat32bppRGB ? px[3] : 255, px[2],
+                         px[1], px[0]);
             } else if (bits == 48 || bits == 64) {
                 const BYTE* px = s + x * (bits / 8);  // 16-bit little-endian: high bytes
                 c = argb(bits == 64 ? px[7] : 255, px[5], px[3], px[1]);
             }
-            d[0] = uint8_t(c), d[1] = uint8_t(c >> 8), d[2] = uint8_t(c >> 16), d[3] = uint8_t(c >> 24);
+            d[0] = uint8_t(c), d[1] = uint8_t(c >> 8), d[2] = uint8_t(c >> 16),
+            d[3] = uint8_t(c >> 24);
         }
     }
     return Gdiplus::Ok;

@@ -21,7 +21,9 @@ struct ErrorMgr {
     jmp_buf jump;
 };
 
-void error_exit(j_common_ptr c) { longjmp(reinterpret_cast<ErrorMgr*>(c->err)->jump, 1); }
+void error_exit(j_common_ptr c) {
+    longjmp(reinterpret_cast<ErrorMgr*>(c->err)->jump, 1);
+}
 void output_message(j_common_ptr) {}
 
 void progress(j_common_ptr c) {
@@ -44,9 +46,9 @@ struct JpegJob {
     FrameBudget* budget;
     std::vector<uint8_t>* scratch;  // one CMYK row
     Image* image;
-    JOCTET* icc;                    // malloc'ed by libjpeg
+    JOCTET* icc;  // malloc'ed by libjpeg
     unsigned int icc_len;
-    double dpi_x, dpi_y;            // 0 when the file gives none
+    double dpi_x, dpi_y;  // 0 when the file gives none
 };
 
 void add_jpeg_properties(JpegJob& job, Image& image);

@@ -29,7 +29,9 @@ void read_fn(png_structp png, png_bytep out, size_t len) {
     std::memset(out + k, 0, len - k);
     in->pos = k < len ? in->size : in->pos + k;
 }
-void error_fn(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void error_fn(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void warning_fn(png_structp, png_const_charp) {}
 
 struct PngHandle {
@@ -45,7 +47,7 @@ struct PngJob {
     png_structp png;
     png_infop info;
     Stage stage;
-    GpStatus status;          // allocation status when the frame cannot be had
+    GpStatus status;  // allocation status when the frame cannot be had
     Frame* frame;
     FrameBudget* budget;
     std::vector<uint8_t>* packed;  // whole 2-bit image, widened to 4 bits afterwards
@@ -146,9 +148,9 @@ PROPID text_property(const char* key) {
     static const struct {
         const char* key;
         PROPID id;
-    } kKeys[] = {{"Title", 0x0320},       {"Author", 0x013B},        {"Description", 0x010E},
-                 {"Copyright", 0x8298},   {"Software", 0x0131},      {"Creation Time", 0x0132},
-                 {"Source", 0x0110},      {"Comment", 0x9286}};
+    } kKeys[] = {{"Title", 0x0320},     {"Author", 0x013B},   {"Description", 0x010E},
+                 {"Copyright", 0x8298}, {"Software", 0x0131}, {"Creation Time", 0x0132},
+                 {"Source", 0x0110},    {"Comment", 0x9286}};
     for (const auto& k : kKeys)
         if (std::strcmp(k.key, key) == 0) return k.id;
     return 0;
@@ -188,8 +190,8 @@ void add_png_properties(png_structp png, png_infop info, Image& image) {
     if (png_get_tIME(png, info, &time) && time) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%04u:%02u:%02u %02u:%02u:%02u", time->year % 10000u,
-                      time->month % 100u, time->day % 100u, time->hour % 100u,
-                      time->minute % 100u, time->second % 100u);
+                      time->month % 100u, time->day % 100u, time->hour % 100u, time->minute % 100u,
+                      time->second % 100u);
         add_ascii(image, 0x0132, buf);
     }
     png_bytep exif = nullptr;

@@ -30,7 +30,9 @@ tmsize_t read_proc(thandle_t h, void* buf, tmsize_t n) {
     m->pos += k;
     return tmsize_t(k);
 }
-tmsize_t write_proc(thandle_t, void*, tmsize_t) { return -1; }
+tmsize_t write_proc(thandle_t, void*, tmsize_t) {
+    return -1;
+}
 toff_t seek_proc(thandle_t h, toff_t off, int whence) {
     auto* m = static_cast<Mem*>(h);
     uint64_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->size : 0;
@@ -38,8 +40,12 @@ toff_t seek_proc(thandle_t h, toff_t off, int whence) {
     m->pos = base + off;
     return m->pos;
 }
-int close_proc(thandle_t) { return 0; }
-toff_t size_proc(thandle_t h) { return static_cast<Mem*>(h)->size; }
+int close_proc(thandle_t) {
+    return 0;
+}
+toff_t size_proc(thandle_t h) {
+    return static_cast<Mem*>(h)->size;
+}
 int map_proc(thandle_t h, void** base, toff_t* size) {
     auto* m = static_cast<Mem*>(h);
     *base = const_cast<uint8_t*>(m->data);
@@ -47,7 +53,9 @@ int map_proc(thandle_t h, void** base, toff_t* size) {
     return 1;
 }
 void unmap_proc(thandle_t, void*, toff_t) {}
-int quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int quiet(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* t) const { TIFFClose(t); }
@@ -69,14 +77,20 @@ struct Page {
 
 Expansion expansion(uint16_t compression) {
     switch (compression) {
-        case COMPRESSION_NONE: return Expansion::Raw;
-        case COMPRESSION_LZW: return Expansion::Lzw;
-        case COMPRESSION_PACKBITS: return Expansion::PackBits;
+        case COMPRESSION_NONE:
+            return Expansion::Raw;
+        case COMPRESSION_LZW:
+            return Expansion::Lzw;
+        case COMPRESSION_PACKBITS:
+            return Expansion::PackBits;
         case COMPRESSION_ADOBE_DEFLATE:
-        case COMPRESSION_DEFLATE: return Expansion::Deflate;
+        case COMPRESSION_DEFLATE:
+            return Expansion::Deflate;
         case COMPRESSION_OJPEG:
-        case COMPRESSION_JPEG: return Expansion::Jpeg;
-        default: return Expansion::Fax;  // CCITT, and codings that may shrink further
+        case COMPRESSION_JPEG:
+            return Expansion::Jpeg;
+        default:
+            return Expansion::Fax;  // CCITT, and codings that may shrink further
     }
 }
 
@@ -93,7 +107,8 @@ void read_tags(TIFF* tif, Page* pg) {
     uint16_t extra = 0;
     uint16_t* types = nullptr;
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &types);
-    if (extra && types && (types[0] == EXTRASAMPLE_ASSOCALPHA || types[0] == EXTRASAMPLE_UNASSALPHA)) {
+    if (extra && types &&
+        (types[0] == EXTRASAMPLE_ASSOCALPHA || types[0] == EXTRASAMPLE_UNASSALPHA)) {
         pg->alpha = true;
         pg->associated = types[0] == EXTRASAMPLE_ASSOCALPHA;
     }
@@ -136,7 +151,8 @@ void classify(TIFF* tif, Page* pg) {
         TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
         if (inkset == INKSET_CMYK) set(Kind::Cmyk8, PixelFormat24bppRGB);
     }
-    if (pg->kind == Kind::Rgba) pg->format = pg->alpha ? PixelFormat32bppPARGB : PixelFormat32bppRGB;
+    if (pg->kind == Kind::Rgba)
+        pg->format = pg->alpha ? PixelFormat32bppPARGB : PixelFormat32bppRGB;
 }
 
 std::vector<ARGB> page_palette(TIFF* tif, const Page& pg) {
@@ -150,7 +166,8 @@ std::vector<ARGB> page_palette(TIFF* tif, const Page& pg) {
     const int shift = wide ? 8 : 0;
     std::vector<ARGB> pal(static_cast<size_t>(entries));
     for (int i = 0; i < entries; ++i)
-        pal[size_t(i)] = argb(255, uint8_t(r[i] >> shift), uint8_t(g[i] >> shift), uint8_t(b[i] >> shift));
+        pal[size_t(i)] =
+            argb(255, uint8_t(r[i] >> shift), uint8_t(g[i] >> shift), uint8_t(b[i] >> shift));
     return pal;
 }
 
@@ -160,8 +177,12 @@ void convert_row(const Page& pg, const uint8_t* s, BYTE* d) {
     auto s16 = reinterpret_cast<const uint16_t*>(s);
     auto put16 = [&](size_t i, uint16_t v) { wr16le(d + 2 * i, v); };
     switch (pg.kind) {
-        case Kind::Copy: std::memcpy(d, s, (size_t(w) * pg.bps + 7) / 8); break;
-        case Kind::Widen2: widen_2_to_4(s, d, int32_t(w)); break;
+        case Kind::Copy:
+            std::memcpy(d, s, (size_t(w) * pg.bps + 7) / 8);
+            break;
+        case Kind::Widen2:
+            widen_2_to_4(s, d, int32_t(w));
+            break;
         case Kind::Rgb8:
         case Kind::Rgba8: {
             const int out = pg.kind == Kind::Rgba8 ? 4 : 3;
@@ -196,17 +217,18 @@ void convert_row(const Page& pg, const uint8_t* s, BYTE* d) {
         case Kind::Cmyk8:
             for (uint32_t x = 0; x < w; ++x, s += spp, d += 3) cmyk_to_bgr(s, d);
             break;
-        case Kind::Rgba: break;
+        case Kind::Rgba:
+            break;
     }
 }
 
 class TiffDecoder {
-public:
+  public:
     TiffDecoder(TIFF* tif, const uint8_t* data, size_t size)
         : m_tif(tif), m_data(data), m_size(size), m_budget(size, Expansion::Raw) {}
     [[nodiscard]] GpStatus page(Frame* out, bool* usable);
 
-private:
+  private:
     [[nodiscard]] GpStatus read_strips(const Page& pg, Frame& f);
     [[nodiscard]] GpStatus read_tiles(const Page& pg, Frame& f);
     void raw_strip(const Page& pg, uint32_t strip, uint8_t* buf, size_t len);
@@ -273,11 +295,13 @@ GpStatus TiffDecoder::read_tiles(const Page& pg, Frame& f) {
         std::memset(m_band.data(), 0, band);
         for (uint32_t tx = 0; tx < pg.width; tx += tw) {
             std::memset(m_buf.data(), 0, m_buf.size());
-            TIFFReadEncodedTile(m_tif, TIFFComputeTile(m_tif, tx, ty, 0, 0), m_buf.data(), tile_size);
+            TIFFReadEncodedTile(m_tif, TIFFComputeTile(m_tif, tx, ty, 0, 0), m_buf.data(),
+                                tile_size);
             const size_t x_bytes = size_t(uint64_t(tx) * bits / 8);
             const size_t n = std::min(size_t(tile_row), size_t(scanline) - x_bytes);
             for (uint32_t r = 0; r < th; ++r)
-                std::memcpy(&m_band[r * size_t(scanline) + x_bytes], &m_buf[r * size_t(tile_row)], n);
+                std::memcpy(&m_band[r * size_t(scanline) + x_bytes], &m_buf[r * size_t(tile_row)],
+                            n);
         }
         for (uint32_t r = 0; r < th && ty + r < pg.height; ++r)
             convert_row(pg, &m_band[r * size_t(scanline)], f.row(int32_t(ty + r)));
@@ -341,7 +365,8 @@ GpStatus TiffDecoder::page(Frame* out, bool* usable) {
     if (has_x && !has_y) ry = rx;
     if (has_y && !has_x) rx = ry;
     double k = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
-    if ((has_x || has_y) && unit != RESUNIT_NONE && rx > 0 && ry > 0 && rx * k < 1e7 && ry * k < 1e7) {
+    if ((has_x || has_y) && unit != RESUNIT_NONE && rx > 0 && ry > 0 && rx * k < 1e7 &&
+        ry * k < 1e7) {
         f.dpi_x = float(rx * k);
         f.dpi_y = float(ry * k);
     }
@@ -366,9 +391,9 @@ GpStatus decode_tiff(const uint8_t* p, size_t n, Image& image) {
     TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), quiet, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), tmsize_t(kMaxFrameBytes));
     Mem mem{p, n, 0};
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt(
-        "memory", "r", &mem, read_proc, write_proc, seek_proc, close_proc, size_proc, map_proc,
-        unmap_proc, opts.get()));
+    std::unique_ptr<TIFF, TiffCloser> tif(
+        TIFFClientOpenExt("memory", "r", &mem, read_proc, write_proc, seek_proc, close_proc,
+                          size_proc, map_proc, unmap_proc, opts.get()));
     if (!tif) return Gdiplus::GenericError;
     add_tiff_ifd_properties(image, p, n, TIFFCurrentDirOffset(tif.get()));
     auto decoder = std::make_unique<TiffDecoder>(tif.get(), p, n);

@@ -163,7 +163,9 @@ void add_longs(Image& image, PROPID id, const std::vector<uint32_t>& values) {
     add_property(image, id, PropertyTagTypeLong, std::move(bytes));
 }
 
-void add_long(Image& image, PROPID id, uint32_t v) { add_longs(image, id, {v}); }
+void add_long(Image& image, PROPID id, uint32_t v) {
+    add_longs(image, id, {v});
+}
 
 void add_rational(Image& image, PROPID id, uint32_t num, uint32_t den) {
     std::vector<BYTE> bytes(8);
