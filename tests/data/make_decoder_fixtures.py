@@ -13,6 +13,7 @@
   tiff_ycbcr_jpeg.tif JPEG-compressed YCbCr page
   corrupt/*           damaged files, listed with their expected status in corrupt/README.txt
 """
+import base64
 import io
 import os
 import shutil
@@ -226,6 +227,12 @@ def corrupt():
          struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, 100, 1 << 20)),
         ("ico_png_cut.ico", 0, "PNG payload cut in its image data",
          ico_dir + ico_png[: len(ico_png) - 40]),
+        # Found by fuzz_decode_ico: entry choice multiplied two 32-bit PNG sizes in 64 bits.
+        ("ico_png_size_overflow.ico", 1, "PNG entry whose IHDR size is 0xFFFFFFFF squared",
+         base64.b64decode(
+             "AAABAAEACAYAAAAAIAAKAQAAFgAAAIlQTkcNChoKAAAA/////////////////////////////////////w1J"
+             "SERSAAAACAAAAAYIBgAAAQABAAgIgAABAAQAqAAAABYAAAAoAAAGCAAAAAAAAAAAABAAAAAAAAAABAAA"
+             "AAjvEAAQH2apK8+XQrsBwSMs2QEAAAACAAAABAAAAAgAAAD+Bd/7AAAA0QBJREFUeA==")),
     ]
     lines = ["# file | expected status | what it breaks (written by ../make_decoder_fixtures.py)"]
     for name, status, what, data in files:

@@ -44,7 +44,7 @@ std::vector<BYTE> palette_buffer(const std::vector<ARGB>& entries, UINT flags) {
     UINT count = UINT(entries.size());
     std::memcpy(buf.data(), &flags, 4);
     std::memcpy(buf.data() + 4, &count, 4);
-    std::memcpy(buf.data() + 8, entries.data(), 4 * entries.size());
+    if (!entries.empty()) std::memcpy(buf.data() + 8, entries.data(), 4 * entries.size());
     return buf;
 }
 

@@ -26,7 +26,9 @@ bool inspect(const uint8_t* p, size_t n, Entry* e) {
     const size_t len = e->size;
     if (len >= 33 && sniff_png(q, len)) {
         e->png = true;
-        e->area = int64_t(rd32be(q + 16)) * rd32be(q + 20);
+        const uint32_t w = rd32be(q + 16), h = rd32be(q + 20);
+        if (w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;  // not a valid PNG size
+        e->area = int64_t(w) * int64_t(h);
         static const int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
         int type = q[25];
         e->bits = q[24] * (type < 7 ? kChannels[type] : 1);
