@@ -7,15 +7,9 @@
 
 namespace {
 
-// Grows its block on writes past the end, as the platform's HGLOBAL stream does.
-class HGlobalStream final : public RefCounted<IStream> {
+// What both streams share: the interfaces, the position and seeking within the size.
+class StreamBase : public RefCounted<IStream> {
 public:
-    HGlobalStream(HGLOBAL mem, bool delete_on_release)
-        : m_mem(mem), m_delete(delete_on_release), m_size(GlobalSize(mem)) {}
-    ~HGlobalStream() override {
-        if (m_delete) GlobalFree(m_mem);
-    }
-
     HRESULT QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         if (iid == IID_IUnknown || iid == IID_IStream || iid == IID_ISequentialStream) {
@@ -25,6 +19,41 @@ public:
         }
         *out = nullptr;
         return E_NOINTERFACE;
+    }
+    HRESULT Seek(int64_t move, DWORD origin, uint64_t* new_position) override {
+        int64_t base = origin == STREAM_SEEK_SET   ? 0
+                       : origin == STREAM_SEEK_CUR ? int64_t(m_pos)
+                       : origin == STREAM_SEEK_END ? int64_t(size())
+                                                   : -1;
+        if (base < 0 || (move < 0 && -move > base)) return STG_E_INVALIDFUNCTION;
+        m_pos = uint64_t(base + move);
+        if (new_position) *new_position = m_pos;
+        return S_OK;
+    }
+    HRESULT Stat(STATSTG* stat, DWORD) override {
+        if (!stat) return STG_E_INVALIDPOINTER;
+        *stat = STATSTG{};
+        stat->cbSize = size();
+        return S_OK;
+    }
+    HRESULT Commit(DWORD) override { return S_OK; }
+    HRESULT Clone(IStream** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+
+protected:
+    virtual uint64_t size() const = 0;
+    uint64_t m_pos = 0;
+};
+
+// Grows its block on writes past the end, as the platform's HGLOBAL stream does.
+class HGlobalStream final : public StreamBase {
+public:
+    HGlobalStream(HGLOBAL mem, bool delete_on_release)
+        : m_mem(mem), m_delete(delete_on_release), m_size(GlobalSize(mem)) {}
+    ~HGlobalStream() override {
+        if (m_delete) GlobalFree(m_mem);
     }
 
     HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
@@ -56,18 +85,6 @@ public:
         return S_OK;
     }
 
-    HRESULT Seek(int64_t move, DWORD origin, uint64_t* new_position) override {
-        int64_t base = origin == STREAM_SEEK_SET   ? 0
-                       : origin == STREAM_SEEK_CUR ? int64_t(m_pos)
-                       : origin == STREAM_SEEK_END ? int64_t(m_size)
-                                                   : -1;
-        if (base < 0) return STG_E_INVALIDFUNCTION;
-        if (move < 0 && -move > base) return STG_E_INVALIDFUNCTION;
-        m_pos = uint64_t(base + move);
-        if (new_position) *new_position = m_pos;
-        return S_OK;
-    }
-
     HRESULT SetSize(uint64_t size) override {
         if (size > std::numeric_limits<uint32_t>::max()) return STG_E_MEDIUMFULL;
         if (size > GlobalSize(m_mem)) {
@@ -80,47 +97,26 @@ public:
         return S_OK;
     }
 
-    HRESULT Stat(STATSTG* stat, DWORD) override {
-        if (!stat) return STG_E_INVALIDPOINTER;
-        *stat = STATSTG{};
-        stat->cbSize = m_size;
-        return S_OK;
-    }
-
-    HRESULT Commit(DWORD) override { return S_OK; }
-    HRESULT Clone(IStream** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-
     HGLOBAL hglobal() const { return m_mem; }
 
 private:
+    uint64_t size() const override { return m_size; }
+
     HGLOBAL m_mem;
     bool m_delete;
     uint64_t m_size;
-    uint64_t m_pos = 0;
 };
 
-class MemoryStream final : public RefCounted<IStream> {
+// A read-only view of memory the caller keeps alive.
+class MemoryStream final : public StreamBase {
 public:
     MemoryStream(const void* data, size_t size)
         : m_data(static_cast<const BYTE*>(data)), m_size(size) {}
 
-    HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IStream || iid == IID_ISequentialStream) {
-            AddRef();
-            *out = static_cast<IStream*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
         if (!buffer && count) return STG_E_INVALIDPOINTER;
-        size_t n = m_pos < m_size ? std::min<size_t>(count, m_size - m_pos) : 0;
-        if (n) std::memcpy(buffer, m_data + m_pos, n);
+        uint64_t n = m_pos < m_size ? std::min<uint64_t>(count, m_size - m_pos) : 0;
+        if (n) std::memcpy(buffer, m_data + m_pos, size_t(n));
         m_pos += n;
         if (read) *read = ULONG(n);
         return n < count ? S_FALSE : S_OK;
@@ -129,33 +125,13 @@ public:
         if (written) *written = 0;
         return STG_E_MEDIUMFULL;
     }
-    HRESULT Seek(int64_t move, DWORD origin, uint64_t* new_position) override {
-        int64_t base = origin == STREAM_SEEK_SET   ? 0
-                       : origin == STREAM_SEEK_CUR ? int64_t(m_pos)
-                       : origin == STREAM_SEEK_END ? int64_t(m_size)
-                                                   : -1;
-        if (base < 0 || (move < 0 && -move > base)) return STG_E_INVALIDFUNCTION;
-        m_pos = size_t(base + move);
-        if (new_position) *new_position = m_pos;
-        return S_OK;
-    }
     HRESULT SetSize(uint64_t) override { return STG_E_MEDIUMFULL; }
-    HRESULT Stat(STATSTG* stat, DWORD) override {
-        if (!stat) return STG_E_INVALIDPOINTER;
-        *stat = STATSTG{};
-        stat->cbSize = m_size;
-        return S_OK;
-    }
-    HRESULT Commit(DWORD) override { return S_OK; }
-    HRESULT Clone(IStream** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
 
 private:
+    uint64_t size() const override { return m_size; }
+
     const BYTE* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
+    uint64_t m_size;
 };
 
 }  // namespace
