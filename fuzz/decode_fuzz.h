@@ -1,28 +1,28 @@
-// Shared body of the decoder fuzz targets: a GDI+ session started once, then every input
-// decoded through a memory stream and GdipLoadImageFromStream, as the engine loads bytes.
+// Shared body of the decoder fuzz targets: the engine started once, then every input decoded
+// through LoadImageFromBytes, the entry point of byte arrays and downloads.
 // Each target keeps to inputs its own decoder recognises, so that it explores that decoder.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include <cstring>
+
+#include "imaging/modGdiplus.h"
 #include "platform/gdiplus/codecs_p.h"
 #include "platform/gdiplus/gdiplus.h"
 
-inline int lum_fuzz_decode(const uint8_t* data, size_t size,
-                           bool (*sniff)(const uint8_t*, size_t)) {
-    static const bool started = [] {
-        ULONG token = 0;
-        GdiplusStartupInput input;
-        return GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
-    }();
+inline int lum_fuzz_decode(const uint8_t* data, size_t size, bool (*sniff)(const uint8_t*, size_t)) {
+    static const bool started = modGdiplus::EngineStartup();
     if (!started || !sniff(data, size)) return 0;
-    ComPtr<IStream> stream = ole::CreateStreamOnMemory(data, size);
+    SafeArray<uint8_t> bytes(0, ULONG(size));
+    if (size) std::memcpy(bytes.data(), data, size);
     GpImage image = 0;
-    if (GdipLoadImageFromStream(stream.get(), &image) == Gdiplus::Ok) {
+    // Without a kept copy, so the table does not grow over a long run.
+    if (modGdiplus::LoadImageFromBytes(image, bytes, false) == Gdiplus::Ok) {
         UINT width = 0;
         GdipGetImageWidth(image, &width);
-        GdipDisposeImage(image);
+        modGdiplus::DisposeImage(image);
     }
     return 0;
 }

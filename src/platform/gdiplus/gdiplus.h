@@ -273,7 +273,6 @@ GpStatus GdipDrawImage(GpGraphics graphics, GpImage image, REAL x, REAL y);
 GpStatus GdipGetImageEncodersSize(UINT* count, UINT* size);
 // The encoder list in the platform's order (BMP, JPEG, GIF, TIFF, PNG).
 const std::vector<ImageCodecInfo>& LumGdiplusEncoders();
-GpStatus GdipGetImageDecodersSize(UINT* count, UINT* size);
 GpStatus GdipSaveImageToFile(GpImage image, const char* filename, const CLSID* encoder,
                              const EncoderParameters* params);
 GpStatus GdipSaveImageToStream(GpImage image, IStream* stream, const CLSID* encoder,

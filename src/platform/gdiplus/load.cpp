@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <exception>
 
 #include "platform/gdiplus/codecs_p.h"
 
@@ -51,12 +53,27 @@ GpStatus decode_and_add(const std::vector<uint8_t>& bytes, GpImage* image) {
     return Gdiplus::Ok;
 }
 
+// Room for the rest of the stream, so that reading a large one does not copy it over and over
+// while the buffer grows. Streams that cannot tell their size are read all the same.
+void reserve_rest(IStream* stream, std::vector<uint8_t>* out) {
+    STATSTG st;
+    uint64_t here = 0;
+    if (FAILED(stream->Stat(&st, STATFLAG_NONAME)) ||
+        FAILED(stream->Seek(0, STREAM_SEEK_CUR, &here)) || st.cbSize <= here)
+        return;
+    try {
+        out->reserve(size_t(std::min<uint64_t>(st.cbSize - here, uint64_t(1) << 32)));
+    } catch (const std::exception&) {
+    }
+}
+
 GpStatus load_stream(IStream* stream, GpImage* image) {
     if (!image) return Gdiplus::InvalidParameter;
     *image = 0;
     if (!stream) return Gdiplus::InvalidParameter;
     if (!gdip::session_started()) return Gdiplus::GdiplusNotInitialized;
     std::vector<uint8_t> bytes;
+    reserve_rest(stream, &bytes);
     if (FAILED(ole::ReadAll(stream, &bytes))) return Gdiplus::Win32Error;
     return decode_and_add(bytes, image);
 }

@@ -175,7 +175,8 @@ HRESULT ReadAll(IStream* stream, std::vector<uint8_t>* out) {
         HRESULT hr = stream->Read(chunk.data(), ULONG(chunk.size()), &n);
         if (FAILED(hr)) return hr;
         out->insert(out->end(), chunk.begin(), chunk.begin() + n);
-        if (n < chunk.size()) return S_OK;
+        // A short read is not the end: only a read that brings nothing is.
+        if (n == 0) return S_OK;
     }
 }
 
