@@ -106,7 +106,7 @@ struct Dib {
         bool fits = size >= sizeof h && h.biWidth > 0 && h.biHeight > 0 && size >= offset + rows;
         if (fits) {
             d.palette.resize(colours);
-            std::memcpy(d.palette.data(), p + h.biSize, 4 * colours);
+            if (colours) std::memcpy(d.palette.data(), p + h.biSize, 4 * colours);
             d.bits.assign(p + offset, p + offset + rows);
         }
         GlobalUnlock(block);

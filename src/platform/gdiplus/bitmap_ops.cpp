@@ -112,8 +112,9 @@ GpStatus GdipGetImagePalette(GpImage image, ColorPalette* palette, INT size) {
     palette->Flags = palette_flags_of(f.palette, f.palette_flags);
     palette->Count = UINT(f.palette.size());
     // Entries may extend past the declared one-element array: write through bytes.
-    std::memcpy(reinterpret_cast<BYTE*>(palette) + kPaletteHeader, f.palette.data(),
-                4 * f.palette.size());
+    if (!f.palette.empty())
+        std::memcpy(reinterpret_cast<BYTE*>(palette) + kPaletteHeader, f.palette.data(),
+                    4 * f.palette.size());
     return Gdiplus::Ok;
 }
 
@@ -126,7 +127,7 @@ GpStatus GdipSetImagePalette(GpImage image, const ColorPalette* palette) {
         return Gdiplus::InvalidParameter;
     const BYTE* entries = reinterpret_cast<const BYTE*>(palette) + kPaletteHeader;
     f.palette.resize(palette->Count);
-    std::memcpy(f.palette.data(), entries, 4 * size_t(palette->Count));
+    if (palette->Count) std::memcpy(f.palette.data(), entries, 4 * size_t(palette->Count));
     f.palette_flags = palette->Flags;
     return Gdiplus::Ok;
 }
