@@ -16,11 +16,11 @@ bool add(size_t a, size_t b, size_t* out) {
     return !__builtin_add_overflow(a, b, out);
 }
 
-void write_palette(const DibSpec& spec, const DibLayout& layout, uint8_t* dst) {
+void write_palette(const DibSpec& format, const DibLayout& layout, uint8_t* dst) {
     RGBQUAD* pal = reinterpret_cast<RGBQUAD*>(dst + sizeof(BITMAPINFOHEADER));
     for (size_t i = 0; i < layout.palette_entries; ++i) {
         BYTE v = layout.palette_entries == 2 ? BYTE(i * 255) : BYTE(i);
-        if (spec.vanilla) v = BYTE(255 - v);
+        if (format.vanilla) v = BYTE(255 - v);
         pal[i] = RGBQUAD{v, v, v, 0};
     }
 }
@@ -32,46 +32,46 @@ int32_t PelsPerMeter(double dpi) {
     return static_cast<int32_t>(std::nearbyint(dpi / 0.0254));
 }
 
-std::optional<DibLayout> ComputeDibLayout(const DibSpec& spec) {
-    if (spec.width <= 0 || spec.height <= 0) return std::nullopt;
-    if (spec.bits != 1 && spec.bits != 8 && spec.bits != 24) return std::nullopt;
+std::optional<DibLayout> ComputeDibLayout(const DibSpec& format) {
+    if (format.width <= 0 || format.height <= 0) return std::nullopt;
+    if (format.bits != 1 && format.bits != 8 && format.bits != 24) return std::nullopt;
     DibLayout l;
     size_t row_bits;
-    if (!mul(size_t(spec.width), size_t(spec.bits), &row_bits) || !add(row_bits, 31, &row_bits))
+    if (!mul(size_t(format.width), size_t(format.bits), &row_bits) || !add(row_bits, 31, &row_bits))
         return std::nullopt;
     l.stride = row_bits / 32 * 4;
-    l.palette_entries = spec.bits == 1 ? 2 : spec.bits == 8 ? 256 : 0;
+    l.palette_entries = format.bits == 1 ? 2 : format.bits == 8 ? 256 : 0;
     l.bits_offset = sizeof(BITMAPINFOHEADER) + l.palette_entries * sizeof(RGBQUAD);
-    if (!mul(l.stride, size_t(spec.height), &l.image_bytes)) return std::nullopt;
+    if (!mul(l.stride, size_t(format.height), &l.image_bytes)) return std::nullopt;
     if (!add(l.bits_offset, l.image_bytes, &l.total) || l.total > kMaxDibBytes) return std::nullopt;
     return l;
 }
 
-void WriteDib(const DibSpec& spec, const DibLayout& layout, const RowWriter& rows, uint8_t* dst) {
+void WriteDib(const DibSpec& format, const DibLayout& layout, const RowWriter& rows, uint8_t* dst) {
     BITMAPINFOHEADER h{};
     h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = spec.width;
-    h.biHeight = spec.height;  // positive: bottom-up
+    h.biWidth = format.width;
+    h.biHeight = format.height;  // positive: bottom-up
     h.biPlanes = 1;
-    h.biBitCount = WORD(spec.bits);
+    h.biBitCount = WORD(format.bits);
     h.biCompression = BI_RGB;
     h.biSizeImage = DWORD(layout.image_bytes);
-    h.biXPelsPerMeter = PelsPerMeter(spec.dpi_x);
-    h.biYPelsPerMeter = PelsPerMeter(spec.dpi_y);
+    h.biXPelsPerMeter = PelsPerMeter(format.dpi_x);
+    h.biYPelsPerMeter = PelsPerMeter(format.dpi_y);
     h.biClrUsed = DWORD(layout.palette_entries);
     h.biClrImportant = 0;
     std::memcpy(dst, &h, sizeof h);
-    write_palette(spec, layout, dst);
+    write_palette(format, layout, dst);
     uint8_t* bits = dst + layout.bits_offset;
-    for (int y = 0; y < spec.height; ++y) {
-        uint8_t* row = bits + size_t(spec.height - 1 - y) * layout.stride;
+    for (int y = 0; y < format.height; ++y) {
+        uint8_t* row = bits + size_t(format.height - 1 - y) * layout.stride;
         std::memset(row, 0, layout.stride);
         rows(y, row);
     }
 }
 
-HGLOBAL BuildDibBlock(const DibSpec& spec, const RowWriter& rows, int* condition) {
-    std::optional<DibLayout> layout = ComputeDibLayout(spec);
+HGLOBAL BuildDibBlock(const DibSpec& format, const RowWriter& rows, int* condition) {
+    std::optional<DibLayout> layout = ComputeDibLayout(format);
     if (!layout) {
         if (condition) *condition = kTwccBadValue;
         return 0;
@@ -83,7 +83,7 @@ HGLOBAL BuildDibBlock(const DibSpec& spec, const RowWriter& rows, int* condition
         if (condition) *condition = kTwccLowMemory;
         return 0;
     }
-    WriteDib(spec, *layout, rows, dst);
+    WriteDib(format, *layout, rows, dst);
     GlobalUnlock(block);
     return block;
 }

@@ -93,7 +93,7 @@ int LoadFileDib(const std::string& path, int pixel_type, double dpi, HGLOBAL* bl
     // The decoders report 96 dpi when a file gives no resolution: use the negotiated one.
     bool has_dpi = std::isfinite(dpi_x) && dpi_x > 0 && std::isfinite(dpi_y) && dpi_y > 0 &&
                    !(dpi_x == 96.0f && dpi_y == 96.0f);
-    DibSpec spec{int(width),
+    DibSpec format{int(width),
                  int(height),
                  pixel_type == kTwptBw     ? 1
                  : pixel_type == kTwptGray ? 8
@@ -101,12 +101,12 @@ int LoadFileDib(const std::string& path, int pixel_type, double dpi, HGLOBAL* bl
                  has_dpi ? dpi_x : dpi,
                  has_dpi ? dpi_y : dpi,
                  false};
-    if (!ComputeDibLayout(spec)) return kTwccLowMemory;
+    if (!ComputeDibLayout(format)) return kTwccLowMemory;
     LockedPixels pixels(*image, width, height);
     if (!pixels.ok()) return kTwccBadValue;
     int condition = kTwccSuccess;
     *block = BuildDibBlock(
-        spec, [&](int y, uint8_t* row) { convert_row(pixels.row(y), int(width), pixel_type, row); },
+        format, [&](int y, uint8_t* row) { convert_row(pixels.row(y), int(width), pixel_type, row); },
         &condition);
     return *block ? kTwccSuccess : condition;
 }

@@ -44,7 +44,7 @@ struct PageRequest {
 // Pixels of `mm` at `dpi`, rounded to nearest (ties to even).
 int MmToPixels(double mm, double dpi);
 
-// The DIB spec of the page, nullopt for an empty frame.
+// The DIB format of the page, nullopt for an empty frame.
 std::optional<DibSpec> PageDibSpec(const PageRequest& request);
 // Writes the frame's rows; keeps a copy of what it needs.
 RowWriter PageRowWriter(const PageRequest& request);

@@ -400,7 +400,7 @@ TransferResult SaneSource::to_dib(const SaneImage& img) {
         (three && (img.planes[1].size() < bpl * lines || img.planes[2].size() < bpl * lines)))
         return {TransferResult::Kind::Failed, kTwccOperationError, 0};
     int type = int(current(kIcapPixelType, kTwptGray));
-    DibSpec spec{p.pixels_per_line,
+    DibSpec format{p.pixels_per_line,
                  lines,
                  type == kTwptBw ? 1 : type == kTwptGray ? 8 : 24,
                  m_dpi,
@@ -426,9 +426,9 @@ TransferResult SaneSource::to_dib(const SaneImage& img) {
             }
             r = lut[r], g = lut[g], b = lut[b];
             uint8_t grey = color ? uint8_t((299 * r + 587 * g + 114 * b) / 1000) : r;
-            if (spec.bits == 24) {
+            if (format.bits == 24) {
                 out[3 * x] = b, out[3 * x + 1] = g, out[3 * x + 2] = r;
-            } else if (spec.bits == 8) {
+            } else if (format.bits == 8) {
                 out[x] = grey;
             } else if (grey >= threshold && !(grey == 0 && threshold == 0)) {
                 out[x >> 3] |= uint8_t(0x80 >> (x & 7));
@@ -436,7 +436,7 @@ TransferResult SaneSource::to_dib(const SaneImage& img) {
         }
     };
     int condition = 0;
-    HGLOBAL block = BuildDibBlock(spec, rows, &condition);
+    HGLOBAL block = BuildDibBlock(format, rows, &condition);
     if (!block) return {TransferResult::Kind::Failed, condition, 0};
     return {TransferResult::Kind::Image, 0, block};
 }

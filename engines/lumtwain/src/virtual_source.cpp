@@ -240,10 +240,10 @@ TransferResult VirtualSource::render(int page, int side) {
     r.dark_border_mm = m_config.dark_border_mm;
     r.white_band_mm = m_config.white_band_mm;
     r.mark = PageMark{page, side};
-    std::optional<DibSpec> spec = PageDibSpec(r);
-    if (!spec) return {TransferResult::Kind::Failed, kTwccBadValue, 0};
+    std::optional<DibSpec> format = PageDibSpec(r);
+    if (!format) return {TransferResult::Kind::Failed, kTwccBadValue, 0};
     int condition = 0;
-    HGLOBAL block = BuildDibBlock(*spec, PageRowWriter(r), &condition);
+    HGLOBAL block = BuildDibBlock(*format, PageRowWriter(r), &condition);
     if (!block) return {TransferResult::Kind::Failed, condition, 0};
     return {TransferResult::Kind::Image, 0, block};
 }
