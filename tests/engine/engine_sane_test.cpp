@@ -5,6 +5,7 @@
 
 #include "codes.h"
 #include "engine_fixture.h"
+#include "support/scanimage.h"
 
 namespace lumtwain::test {
 namespace {
@@ -12,47 +13,6 @@ namespace {
 const char* const kTestBackends[] = {"/usr/lib/x86_64-linux-gnu/sane/libsane-test.so.1",
                                      "/usr/lib/sane/libsane-test.so.1"};
 const char* const kDevice0 = "Noname frontend-tester (test:0)";
-
-struct Pnm {
-    int width = 0, height = 0, channels = 0;
-    std::vector<uint8_t> pixels;
-};
-
-struct PipeCloser {
-    void operator()(FILE* f) const { pclose(f); }
-};
-
-// scanimage's P5/P6 output for the same settings.
-std::optional<Pnm> RunScanimage(const std::string& args) {
-    std::unique_ptr<FILE, PipeCloser> pipe(
-        popen(("scanimage -d test:0 --format=pnm " + args + " 2>/dev/null").c_str(), "r"));
-    if (!pipe) return std::nullopt;
-    std::string data;
-    char buf[65536];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe.get())) > 0;) data.append(buf, n);
-    Pnm pnm;
-    size_t pos = 0;
-    auto token = [&]() {
-        while (pos < data.size() && (isspace(uint8_t(data[pos])) || data[pos] == '#')) {
-            if (data[pos] == '#')
-                while (pos < data.size() && data[pos] != '\n') ++pos;
-            else
-                ++pos;
-        }
-        size_t start = pos;
-        while (pos < data.size() && !isspace(uint8_t(data[pos]))) ++pos;
-        return data.substr(start, pos - start);
-    };
-    std::string magic = token();
-    pnm.channels = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
-    pnm.width = std::atoi(token().c_str());
-    pnm.height = std::atoi(token().c_str());
-    if (std::atoi(token().c_str()) != 255 || !pnm.channels) return std::nullopt;
-    ++pos;
-    pnm.pixels.assign(data.begin() + long(std::min(pos, data.size())), data.end());
-    if (pnm.pixels.size() != size_t(pnm.width) * pnm.height * pnm.channels) return std::nullopt;
-    return pnm;
-}
 
 class SaneTest : public EngineTest {
   protected:
@@ -135,7 +95,7 @@ TEST_P(SaneScanTest, DibMatchesScanimage) {
     LUMTWAIN_CloseSource();  // scanimage needs the device
     auto view = ParseDib(bytes.data(), bytes.size());
     ASSERT_TRUE(view);
-    std::optional<Pnm> pnm = RunScanimage(std::string(GetParam().scanimage_args) +
+    std::optional<lumtest::Picture> pnm = lumtest::scanimage(std::string(GetParam().scanimage_args) +
                                           " --resolution 50 -l 0 -t 0 -x 40 -y 30");
     ASSERT_TRUE(pnm);
     ASSERT_EQ(view->width(), pnm->width);
@@ -143,7 +103,7 @@ TEST_P(SaneScanTest, DibMatchesScanimage) {
     EXPECT_EQ(view->header.biXPelsPerMeter, PelsPerMeter(50));
     for (int y = 0; y < pnm->height; ++y)
         for (int x = 0; x < pnm->width; ++x) {
-            const uint8_t* p = &pnm->pixels[(size_t(y) * pnm->width + x) * pnm->channels];
+            const uint8_t* p = pnm->at(x, y);
             RGBQUAD c = view->pixel(x, y);
             if (pnm->channels == 1) {
                 ASSERT_EQ(c.rgbRed, p[0]) << x << "," << y;

@@ -12,6 +12,7 @@
 #include "imaging/image_props.h"
 #include "imaging/modGdiplus.h"
 #include "scan/virtual_scanner.h"
+#include "support/scanimage.h"
 
 namespace {
 
@@ -27,63 +28,6 @@ constexpr int32_t kTwunMillimeters = 6, kTwccNoMedia = 29;
 
 int32_t pels_per_meter(double dpi) {
     return int32_t(std::lround(dpi / 0.0254));
-}
-
-// An 8-bit-per-sample picture, 1 or 3 channels, rows top-down (P4 is expanded: 0 black).
-struct Picture {
-    int width = 0, height = 0, channels = 0;
-    std::vector<uint8_t> samples;
-    const uint8_t* at(int x, int y) const {
-        return &samples[(size_t(y) * size_t(width) + size_t(x)) * size_t(channels)];
-    }
-};
-
-struct PipeCloser {
-    void operator()(FILE* f) const { pclose(f); }
-};
-
-// scanimage's P4, P5 or P6 output for test:0 with the given options.
-std::optional<Picture> scanimage(const std::string& args) {
-    std::string cmd = "scanimage -d test:0 --format=pnm " + args + " 2>/dev/null";
-    std::unique_ptr<FILE, PipeCloser> pipe(popen(cmd.c_str(), "r"));
-    if (!pipe) return std::nullopt;
-    std::string data;
-    char buf[65536];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe.get())) > 0;) data.append(buf, n);
-    size_t pos = 0;
-    auto token = [&]() {
-        while (pos < data.size() && (isspace(uint8_t(data[pos])) || data[pos] == '#')) {
-            if (data[pos] == '#')
-                while (pos < data.size() && data[pos] != '\n') ++pos;
-            else
-                ++pos;
-        }
-        size_t start = pos;
-        while (pos < data.size() && !isspace(uint8_t(data[pos]))) ++pos;
-        return data.substr(start, pos - start);
-    };
-    const std::string magic = token();
-    Picture pic;
-    pic.channels = magic == "P6" ? 3 : 1;
-    pic.width = std::atoi(token().c_str());
-    pic.height = std::atoi(token().c_str());
-    if (magic != "P4" && std::atoi(token().c_str()) != 255) return std::nullopt;
-    if ((magic != "P4" && magic != "P5" && magic != "P6") || pic.width <= 0 || pic.height <= 0)
-        return std::nullopt;
-    ++pos;  // the single whitespace before the samples
-    const size_t w = size_t(pic.width), h = size_t(pic.height);
-    const size_t row = magic == "P4" ? (w + 7) / 8 : w * size_t(pic.channels);
-    if (data.size() < pos + row * h) return std::nullopt;
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(data.data()) + pos;
-    if (magic != "P4") {
-        pic.samples.assign(p, p + row * h);
-        return pic;
-    }
-    pic.samples.resize(w * h);
-    for (size_t y = 0; y < h; ++y)
-        for (size_t x = 0; x < w; ++x)
-            pic.samples[y * w + x] = (p[y * row + x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
-    return pic;
 }
 
 // A packed DIB as the engine hands it over: header, colour table, bottom-up rows.
@@ -130,7 +74,7 @@ struct Dib {
     }
 };
 
-void expect_same_pixels(const Dib& dib, const Picture& pic) {
+void expect_same_pixels(const Dib& dib, const lumtest::Picture& pic) {
     ASSERT_EQ(dib.width(), pic.width);
     ASSERT_EQ(dib.height(), pic.height);
     for (int y = 0; y < pic.height; ++y)
@@ -145,7 +89,7 @@ void expect_same_pixels(const Dib& dib, const Picture& pic) {
 }
 
 // The image's pixels read back through the image engine as 24-bit RGB.
-void expect_same_pixels(GpImage image, const Picture& pic) {
+void expect_same_pixels(GpImage image, const lumtest::Picture& pic) {
     BitmapData data{};
     GpRect rect{0, 0, pic.width, pic.height};
     ASSERT_EQ(
@@ -335,7 +279,7 @@ class TwainSaneScan : public TwainSane, public ::testing::WithParamInterface<Sca
 TEST_P(TwainSaneScan, DibAndImageMatchScanimage) {
     if (!have_scanimage()) GTEST_SKIP() << "scanimage is not installed";
     const ScanCase& c = GetParam();
-    std::optional<Picture> want = scanimage(std::string(c.scanimage_mode) + " --resolution " +
+    std::optional<lumtest::Picture> want = lumtest::scanimage(std::string(c.scanimage_mode) + " --resolution " +
                                             std::to_string(c.dpi) + kGeometry);
     ASSERT_TRUE(want) << "scanimage gave no picture";
     open_device0();
@@ -383,10 +327,10 @@ TEST_F(TwainSane, SettingsChangedBetweenScansReachTheDevice) {
     const Step steps[] = {{1, 75, "--mode Gray --depth 8"},
                           {2, 100, "--mode Color --depth 8"},
                           {1, 50, "--mode Gray --depth 8"}};
-    std::vector<Picture> want;
+    std::vector<lumtest::Picture> want;
     for (const Step& s : steps) {
         auto pic =
-            scanimage(std::string(s.mode) + " --resolution " + std::to_string(s.dpi) + kGeometry);
+            lumtest::scanimage(std::string(s.mode) + " --resolution " + std::to_string(s.dpi) + kGeometry);
         ASSERT_TRUE(pic);
         want.push_back(*pic);
     }
@@ -479,8 +423,8 @@ TEST_F(TwainSane, ReopenedDeviceScansWhatItReports) {
     EXPECT_EQ(dib->header.biBitCount, type == 1 ? 8 : 24);
     ASSERT_TRUE(control->TwainCloseSource());
     std::string mode = type == 1 ? "--mode Gray --depth 8" : "--mode Color --depth 8";
-    std::optional<Picture> want =
-        scanimage(mode + " --resolution " + std::to_string(dpi) + kGeometry);
+    std::optional<lumtest::Picture> want =
+        lumtest::scanimage(mode + " --resolution " + std::to_string(dpi) + kGeometry);
     ASSERT_TRUE(want);
     expect_same_pixels(*dib, *want);
 }
