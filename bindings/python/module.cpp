@@ -8,6 +8,7 @@
 #include <pybind11/stl.h>
 
 #include <optional>
+#include <thread>
 
 #include "com/registry.h"
 #include "lumtwainpro_p.h"
@@ -30,13 +31,35 @@ class ComError(Exception):
         return "%s (HRESULT 0x%08X, error %d)" % (self.args[0], self.hresult, self.number)
 )py";
 
-struct Control {
+// A control belongs to the thread that made it: its image engine session and images are that
+// thread's. Called from another thread it fails as an apartment-threaded object does; released
+// on another thread (Python's collector may do that) it is left alive rather than ending a
+// session that is not the releasing thread's.
+struct ThreadBound {
+    explicit ThreadBound(ComPtr<IDispatch> o) : object(std::move(o)) {}
+    ThreadBound(const ThreadBound&) = default;
+    ThreadBound& operator=(const ThreadBound&) = default;
+    ~ThreadBound() {
+        if (std::this_thread::get_id() != owner) object.detach();
+    }
+    IDispatch* get() const {
+        constexpr HRESULT kWrongThread = static_cast<HRESULT>(0x8001010Eu);  // RPC_E_WRONG_THREAD
+        if (std::this_thread::get_id() != owner)
+            raise_com_error(kWrongThread, 0, "the control was made on another thread");
+        return object.get();
+    }
+
     ComPtr<IDispatch> object;
+    std::thread::id owner = std::this_thread::get_id();
+};
+
+struct Control {
+    ThreadBound object;
     std::string coclass;
 };
 
 struct Method {
-    ComPtr<IDispatch> object;
+    ThreadBound object;
     const com::MemberInfo* member;
 };
 
@@ -89,7 +112,7 @@ py::object invoke(const Method& method, const py::args& args, const py::kwargs& 
     VARIANT result;
     EXCEPINFO excep;
     UINT arg_err = UINT(-1);
-    HRESULT hr = method.object->Invoke(m.dispid, DISPATCH_METHOD, &dp, &result, &excep, &arg_err);
+    HRESULT hr = method.object.get()->Invoke(m.dispid, DISPATCH_METHOD, &dp, &result, &excep, &arg_err);
     if (FAILED(hr)) raise_failure(m, hr, excep, arg_err);
 
     py::list out;
@@ -109,7 +132,7 @@ Control create(const com::CoclassInfo& c) {
     ComPtr<IDispatch> object;
     hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object.put()));
     if (FAILED(hr)) raise_com_error(hr, 0, c.name + ": CreateInstance failed");
-    return Control{object, c.name};
+    return Control{ThreadBound(object), c.name};
 }
 
 py::object optional_text(const std::string& s) {
@@ -177,7 +200,7 @@ void register_controls(py::module_& m) {
     py::class_<Control>(m, "Control")
         .def("__getattr__",
              [](const Control& c, const std::string& name) {
-                 const com::MemberInfo* member = c.object->GetInterfaceInfo()->find(name);
+                 const com::MemberInfo* member = c.object.get()->GetInterfaceInfo()->find(name);
                  if (!member)
                      throw py::attribute_error("'" + c.coclass + "' has no member '" + name + "'");
                  return Method{c.object, member};
@@ -185,7 +208,7 @@ void register_controls(py::module_& m) {
         .def("__dir__",
              [](const Control& c) {
                  std::vector<std::string> names;
-                 for (auto& member : c.object->GetInterfaceInfo()->members)
+                 for (auto& member : c.object.get()->GetInterfaceInfo()->members)
                      names.push_back(member.name);
                  return names;
              })

@@ -1,5 +1,6 @@
 """Controls on several Python threads: each thread's controls keep their own state."""
 
+import subprocess
 import sys
 import threading
 import unittest
@@ -59,6 +60,28 @@ class Threads(unittest.TestCase):
             self.assertEqual(L.message_boxes(), [], "the other thread's box is not ours")
         finally:
             del os.environ["LUMTWAIN_ENGINE"]
+
+    def test_a_control_stays_with_its_thread(self):
+        # In a process of its own: the control released on the wrong thread stays alive.
+        script = """
+import threading, lumtwainpro as L
+made = []
+t = threading.Thread(target=lambda: made.append(L.twain()))
+t.start(); t.join()
+control = made.pop()
+try:
+    control.GetStat()
+    raise SystemExit("no error")
+except L.ComError as e:
+    assert e.hresult == 0x8001010E, hex(e.hresult)  # RPC_E_WRONG_THREAD
+del control
+assert L.twain().GetStat() == 0
+print("ok")
+"""
+        r = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                           timeout=60)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("ok", r.stdout)
 
     def test_objects_released(self):
         work(100, [])
