@@ -6,6 +6,12 @@ if(LUM_SANITIZE)
                                                -fno-sanitize-recover=undefined)
   target_link_options(lum_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(LUM_FUZZ)
+  # Coverage for everything the fuzz targets reach, not just the targets themselves.
+  target_compile_options(lum_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                               -fno-omit-frame-pointer)
+  target_link_options(lum_options INTERFACE -fsanitize=address,undefined)
+endif()
 
 # Adds the sources of a folder (globbed, so parallel work on a folder needs no list edits).
 function(lum_glob out dir)
