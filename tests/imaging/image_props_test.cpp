@@ -3,6 +3,7 @@
 
 #include "imaging/image_props.h"
 #include "imaging/modGdiplus.h"
+#include "imaging/save.h"
 #include "support/file_probe.h"
 #include "support/test_env.h"
 
@@ -138,4 +139,37 @@ TEST_F(ImageProps, FormatNamesAndDepths) {
     EXPECT_EQ(name, "kept");
     EXPECT_EQ(GetBitDepth(0, bits), Gdiplus::InvalidParameter);
     EXPECT_EQ(bits, 0);
+}
+
+TEST_F(ImageProps, EachTiffPageHasItsOwnTags) {
+    lumtest::TempDir dir;
+    GpImage head = 0, second = 0;
+    CreateBlankImage(8, 8, PixelFormat24bppRGB, head);
+    CreateBlankImage(8, 8, PixelFormat24bppRGB, second);
+    SetImageResolution(head, 100, 100);
+    SetImageResolution(second, 300, 300);
+    std::string path = dir.file("two.tif");
+    ASSERT_EQ(GdipSaveImageToFile(head, path.c_str(), nullptr, nullptr), Gdiplus::InvalidParameter)
+        << "no encoder given";
+    ASSERT_EQ(BeginMultipageTiff(head, path, 2), 0);
+    ASSERT_EQ(AddMultipageTiffPage(head, second), 0);
+    ASSERT_EQ(DisposeImage(head), 0);
+    auto bytes = lumtest::read_file(path);
+    GpImage tif = 0;
+    ASSERT_EQ(LoadImageFromBytes(tif, SafeArray<uint8_t>::from(bytes), true), 0);
+    auto x_resolution = [&] {
+        UINT size = 0;
+        if (GdipGetPropertyItemSize(tif, 282, &size) != 0) return 0.0;
+        std::vector<BYTE> buf(size);
+        auto* item = reinterpret_cast<PropertyItem*>(buf.data());
+        GdipGetPropertyItem(tif, 282, size, item);
+        uint32_t r[2];
+        std::memcpy(r, item->value, 8);
+        return double(r[0]) / r[1];
+    };
+    EXPECT_EQ(x_resolution(), 100);
+    ASSERT_EQ(SelectPage(tif, 1), 0);
+    EXPECT_EQ(x_resolution(), 300) << "the selected page's tags";
+    ASSERT_EQ(SelectPage(tif, 0), 0);
+    EXPECT_EQ(x_resolution(), 100);
 }

@@ -395,16 +395,20 @@ GpStatus decode_tiff(const uint8_t* p, size_t n, Image& image) {
         TIFFClientOpenExt("memory", "r", &mem, read_proc, write_proc, seek_proc, close_proc,
                           size_proc, map_proc, unmap_proc, opts.get()));
     if (!tif) return Gdiplus::GenericError;
-    add_tiff_ifd_properties(image, p, n, TIFFCurrentDirOffset(tif.get()));
     auto decoder = std::make_unique<TiffDecoder>(tif.get(), p, n);
     int pages = 0;
     do {
         Frame f;
         bool usable = false;
         if (GpStatus st = decoder->page(&f, &usable); st != Gdiplus::Ok) return st;
-        if (usable) image.frames.push_back(std::move(f));
+        if (!usable) continue;
+        Image tags;
+        add_tiff_ifd_properties(tags, p, n, TIFFCurrentDirOffset(tif.get()));
+        f.properties = std::move(tags.properties);
+        image.frames.push_back(std::move(f));
     } while (++pages < kMaxPages && TIFFReadDirectory(tif.get()));
     if (image.frames.empty()) return Gdiplus::GenericError;
+    image.properties = image.frames.front().properties;
     image.frame_dimension = FrameDimensionPage;
     bool real_dpi = image.frames.front().dpi_x != 96 || image.frames.front().dpi_y != 96;
     if (real_dpi) image.flags |= kImageFlagsHasRealDPI;

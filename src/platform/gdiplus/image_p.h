@@ -11,6 +11,12 @@
 
 namespace gdip {
 
+struct PropertyData {
+    PROPID id = 0;
+    WORD type = 0;
+    std::vector<BYTE> value;
+};
+
 // One frame (a GIF frame, a TIFF page, or the only frame of any other image).
 // `scan0` is the top row; `stride` may be negative (bottom-up DIBs viewed in place).
 // The pixels are either owned (`storage`) or the caller's (`storage` empty).
@@ -24,6 +30,8 @@ struct Frame {
     std::vector<ARGB> palette;  // indexed formats; also kept for others when the file had one
     UINT palette_flags = 0;
     float dpi_x = 96, dpi_y = 96;
+    // A TIFF page's own tags; selecting the page makes them the image's property items.
+    std::vector<PropertyData> properties;
 
     bool owns_pixels() const { return !storage.empty() || scan0 == nullptr; }
     BYTE* row(int32_t y) const { return scan0 + ptrdiff_t(y) * stride; }
@@ -36,12 +44,6 @@ struct Frame {
 std::vector<ARGB> default_palette(PixelFormat format);
 // Deep copy that owns its pixels.
 [[nodiscard]] GpStatus copy_frame(const Frame& src, Frame* out);
-
-struct PropertyData {
-    PROPID id = 0;
-    WORD type = 0;
-    std::vector<BYTE> value;
-};
 
 enum class ImageKind { Bitmap, Metafile };
 

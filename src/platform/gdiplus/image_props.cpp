@@ -50,6 +50,7 @@ GpStatus GdipImageSelectActiveFrame(GpImage image, const GUID* dimension, UINT i
     // Switching frames under an outstanding lock would write the pixels back elsewhere.
     if (is_locked(*img)) return Gdiplus::WrongState;
     img->active = index;
+    if (!img->frames[index].properties.empty()) img->properties = img->frames[index].properties;
     return Gdiplus::Ok;
 }
 
