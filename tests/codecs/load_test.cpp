@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pixels/gdip_fixture.h"
 #include "codecs/codec_builders.h"
 
 namespace codectest {
@@ -75,20 +76,8 @@ TEST(DamagedCorpus, EveryFileGivesItsStatus) {
     EXPECT_GT(count, 5);
 }
 
-class LoadTest : public ::testing::Test {
+class LoadTest : public pixtest::GdipTest {
   protected:
-    void SetUp() override {
-        GdiplusStartupInput input;
-        ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
-    }
-    void TearDown() override {
-        for (GpImage h : m_images) GdipDisposeImage(h);
-        GdiplusShutdown(m_token);
-    }
-    GpImage keep(GpImage h) {
-        if (h) m_images.push_back(h);
-        return h;
-    }
     std::string write(const std::string& name, const Bytes& b) {
         std::string path = m_dir.file(name);
         std::ofstream(path, std::ios::binary)
@@ -96,8 +85,6 @@ class LoadTest : public ::testing::Test {
         return path;
     }
 
-    ULONG m_token = 0;
-    std::vector<GpImage> m_images;
     lumtest::TempDir m_dir;
 };
 

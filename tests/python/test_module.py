@@ -5,6 +5,8 @@ import sys
 import tempfile
 import unittest
 
+import unittest_runner
+
 import lumtwainpro as L
 
 L.set_message_box_echo(False)
@@ -282,14 +284,5 @@ class Registration(unittest.TestCase):
                     os.environ["LUMTWAIN_REGISTRY"] = old
 
 
-def run(module):
-    """Runs the module's tests and prints "N passed, N failed"; the exit code says which."""
-    suite = unittest.defaultTestLoader.loadTestsFromModule(module)
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    return 0 if failed == 0 else 1
-
-
 if __name__ == "__main__":
-    sys.exit(run(sys.modules[__name__]))
+    unittest_runner.main(__name__)

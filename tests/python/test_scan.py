@@ -4,6 +4,8 @@ import sys
 import tempfile
 import unittest
 
+import unittest_runner
+
 os.environ["LUMTWAIN_SANE"] = "0"
 import lumtwainpro as lt  # noqa: E402
 
@@ -93,7 +95,4 @@ class Scan(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    result = unittest.main(exit=False, verbosity=2).result
-    failed = len(result.failures) + len(result.errors)
-    print(f"{result.testsRun - failed} passed, {failed} failed")
-    sys.exit(1 if failed else 0)
+    unittest_runner.main(__name__)
