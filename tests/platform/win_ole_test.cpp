@@ -1,28 +1,12 @@
-// The win and ole stand-ins: handle tables, global memory, streams, VARIANT coercion,
+// The win and ole stand-ins: global memory, streams, VARIANT coercion,
 // GUID text, pictures, message boxes, version resource and the temporary folder.
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "platform/handles.h"
 #include "platform/ole/ole.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "support/test_env.h"
-
-TEST(HandleTable, StaleAndForeignHandlesAreRejected) {
-    platform::HandleTable<int> a(platform::HandleKind::Global);
-    platform::HandleTable<int> b(platform::HandleKind::Image);
-    uint32_t h = a.insert(std::make_unique<int>(7));
-    ASSERT_NE(h, 0u);
-    EXPECT_EQ(*a.find(h), 7);
-    EXPECT_EQ(b.find(h), nullptr) << "a handle of another table must not resolve";
-    ASSERT_TRUE(a.erase(h));
-    uint32_t reused = a.insert(std::make_unique<int>(8));
-    EXPECT_NE(reused, h) << "a reused slot must get a new generation";
-    EXPECT_EQ(a.find(h), nullptr);
-    EXPECT_EQ(a.find(0), nullptr);
-    EXPECT_FALSE(a.erase(h));
-}
 
 TEST(GlobalMemory, MovableBlocksLockAndFree) {
     size_t before = win::live_global_blocks();

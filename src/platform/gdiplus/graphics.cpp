@@ -13,8 +13,7 @@ struct Graphics {
 };
 
 platform::HandleTable<Graphics>& graphics_table() {
-    thread_local platform::HandleTable<Graphics> table(platform::HandleKind::Other);
-    return table;
+    return platform::thread_table<Graphics>(platform::HandleKind::Graphics);
 }
 
 // A 32-bit BGRA target to draw into; false when the target has no pixels.

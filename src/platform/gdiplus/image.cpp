@@ -8,8 +8,7 @@
 namespace gdip {
 
 platform::HandleTable<Image>& images() {
-    thread_local platform::HandleTable<Image> table(platform::HandleKind::Image);
-    return table;
+    return platform::thread_table<Image>(platform::HandleKind::Image);
 }
 
 Image* find_image(GpImage handle) { return images().find(handle); }

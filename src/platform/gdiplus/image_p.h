@@ -7,7 +7,7 @@
 
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/gdiplus/pixel_format.h"
-#include "platform/handles.h"
+#include "platform/context.h"
 
 namespace gdip {
 

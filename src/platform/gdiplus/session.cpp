@@ -44,9 +44,8 @@ void GdiplusShutdown(ULONG token) {
     s.tokens.erase(it);
     if (!s.tokens.empty()) return;
     // The last shutdown on the thread invalidates every image object, as GDI+ does.
-    std::vector<GpImage> live;
-    gdip::images().for_each([&](uint32_t h, const gdip::Image&) { live.push_back(h); });
-    for (GpImage h : live) gdip::images().erase(h);
+    std::vector<uint32_t> live = gdip::images().ordered();
+    for (auto it = live.rbegin(); it != live.rend(); ++it) gdip::images().erase(*it);
 }
 
 void LumGdiplusSetFileVersion(const std::string& version) { session().version = version; }

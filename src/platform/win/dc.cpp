@@ -10,8 +10,7 @@ struct DeviceContext {
 };
 
 platform::HandleTable<DeviceContext>& dcs() {
-    thread_local platform::HandleTable<DeviceContext> table(platform::HandleKind::DeviceContext);
-    return table;
+    return platform::thread_table<DeviceContext>(platform::HandleKind::DeviceContext);
 }
 
 HDC screen_dc() {

@@ -7,8 +7,7 @@
 namespace win {
 
 platform::HandleTable<GdiObject>& gdi_objects() {
-    thread_local platform::HandleTable<GdiObject> table(platform::HandleKind::GdiObject);
-    return table;
+    return platform::thread_table<GdiObject>(platform::HandleKind::GdiObject);
 }
 
 GdiBitmap* find_gdi_bitmap(HGDIOBJ handle) {

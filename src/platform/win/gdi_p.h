@@ -4,7 +4,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/handles.h"
+#include "platform/context.h"
 #include "platform/win/win.h"
 
 namespace win {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/handles.h"
+#include "platform/context.h"
 #include "platform/win/win.h"
 
 namespace {
@@ -16,8 +16,7 @@ struct Block {
 };
 
 platform::HandleTable<Block>& blocks() {
-    thread_local platform::HandleTable<Block> table(platform::HandleKind::Global);
-    return table;
+    return platform::thread_table<Block>(platform::HandleKind::Global);
 }
 
 std::unique_ptr<BYTE[]> allocate(SIZE_T bytes, bool zero) {

@@ -1,5 +1,5 @@
 // Stand-in for the parts of kernel32, gdi32, user32 and version.dll that the system calls.
-// Handles are 32-bit keys of per-thread tables (platform/handles.h); a stale or unknown
+// Handles are 32-bit keys of per-thread tables (platform/context.h); a stale or unknown
 // handle fails the way a null handle does.
 #pragma once
 
@@ -247,3 +247,5 @@ std::string GetEnvironmentString(const char* name);  // empty when unset
 // The temporary folder: `tmp`, then `temp`, then TMPDIR, else "/tmp"; always ends in "/".
 std::string GetTempFolder();
 }  // namespace win
+
+#include "platform/win/file.h"
