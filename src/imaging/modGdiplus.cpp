@@ -5,19 +5,64 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <unistd.h>
 
 #include "imaging/encoder_table.h"
+#include "platform/ole/com_error.h"
+#include "platform/win/dib.h"
 
 namespace modGdiplus {
 namespace {
+
+struct Record;
+
+// The thread's records in creation order. A record lives inside its image (as the image's
+// attachment) and leaves the list when the image goes.
+struct RecordList {
+    Record* first = nullptr;
+    Record* last = nullptr;
+    size_t count = 0;
+    ~RecordList();
+};
+
+struct Record final : GpImageAttachment {
+    ImageRecord data;
+    RecordList* list = nullptr;
+    Record* prev = nullptr;
+    Record* next = nullptr;
+
+    void link(RecordList& l) {
+        list = &l;
+        prev = l.last;
+        (prev ? prev->next : l.first) = this;
+        l.last = this;
+        ++l.count;
+    }
+    void unlink() {
+        if (!list) return;
+        (prev ? prev->next : list->first) = next;
+        (next ? next->prev : list->last) = prev;
+        --list->count;
+        list = nullptr;
+    }
+    // What the record owns goes with its image.
+    ~Record() override {
+        unlink();
+        if (data.ownsDibMemory) GlobalFree(data.dibMemory);
+        if (data.ownsTempFile) DeleteFileA(data.tempFile.c_str());
+    }
+};
+
+RecordList::~RecordList() {
+    // Images outliving the list (the platform's tables end after it) must not touch it.
+    for (Record* r = first; r; r = r->next) r->list = nullptr;
+}
 
 struct Session {
     ULONG token = 0;
     bool started = false;
     int32_t users = 0;
     std::string version;
-    std::vector<ImageRecord> table;
+    RecordList records;
 };
 
 Session& session() {
@@ -25,10 +70,8 @@ Session& session() {
     return s;
 }
 
-ImageRecord* find_record(GpImage image) {
-    for (ImageRecord& r : session().table)
-        if (r.image == image) return &r;
-    return nullptr;
+Record* find_record(GpImage image) {
+    return image ? dynamic_cast<Record*>(LumGdipGetImageAttachment(image)) : nullptr;
 }
 
 std::string read_gdiplus_version() {
@@ -80,11 +123,10 @@ void EngineShutdown() {
     Session& s = session();
     --s.users;
     if (!s.started || s.users != 0) return;
-    // Copy the handles first: DisposeImage walks the same table.
+    // Copy the handles first: disposing unlinks each record.
     std::vector<GpImage> handles;
-    for (const ImageRecord& r : s.table) handles.push_back(r.image);
+    for (Record* r = s.records.first; r; r = r->next) handles.push_back(r->data.image);
     for (GpImage h : handles) DisposeImage(h);
-    s.table.clear();
     ClearEncoderTable();
     GdiplusShutdown(s.token);
     s.started = false;
@@ -93,48 +135,48 @@ void EngineShutdown() {
 const std::string& GdiplusVersion() { return session().version; }
 bool GdiplusBelow6() { return numeric_prefix(session().version) < 6; }
 
+namespace {
+
+// Attaches a new record to the image and lists it; the image owns it from then on.
+Record* attach_record(GpImage image, std::unique_ptr<Record> record) {
+    Record* r = record.get();
+    r->data.image = image;
+    if (LumGdipSetImageAttachment(image, std::move(record)) != Gdiplus::Ok) return nullptr;
+    r->link(session().records);
+    return r;
+}
+
+}  // namespace
+
 void RegisterImage(GpImage image, const std::string& formatName) {
     if (image == 0) return;
-    if (ImageRecord* r = find_record(image)) {
-        if (!formatName.empty()) r->formatName = formatName;
+    if (Record* r = find_record(image)) {
+        if (!formatName.empty()) r->data.formatName = formatName;
         return;
     }
-    ImageRecord record;
-    record.image = image;
-    if (!formatName.empty()) record.formatName = formatName;
-    else GetRawFormatName(image, record.formatName);
-    session().table.push_back(std::move(record));
+    auto record = std::make_unique<Record>();
+    if (!formatName.empty()) record->data.formatName = formatName;
+    else GetRawFormatName(image, record->data.formatName);
+    if (!attach_record(image, std::move(record))) return;
     GdipImageForceValidation(image);
 }
 
 EngineStatus DisposeImage(GpImage image) {
     if (image == 0) return Gdiplus::InvalidParameter;
-    EngineStatus status = GdipDisposeImage(image);
-    ImageRecord* r = find_record(image);
-    if (status != Gdiplus::Ok || !r) return status;
-    if (r->ownsDibMemory) {
-        GlobalFree(r->dibMemory);
-        r->dibMemory = 0;
-        r->ownsDibMemory = false;
-    }
-    if (r->ownsTempFile) {
-        ::unlink(r->tempFile.c_str());
-        r->tempFile.clear();
-        r->ownsTempFile = false;
-    }
-    if (r->keepsBytes) {
-        r->bytes.clear();
-        r->keepsBytes = false;
-    }
-    r->image = 0;
-    return status;
+    // The image's record, and what it owns, go with the image.
+    return GdipDisposeImage(image);
 }
 
 void MarkTempFile(GpImage image, const std::string& path) {
-    if (ImageRecord* r = image ? find_record(image) : nullptr) {
-        r->ownsTempFile = true;
-        r->tempFile = path;
+    if (Record* r = find_record(image)) {
+        r->data.ownsTempFile = true;
+        r->data.tempFile = path;
     }
+}
+
+bool IsImageAlive(GpImage image) {
+    ImageType type;
+    return image != 0 && GdipGetImageType(image, &type) == Gdiplus::Ok;
 }
 
 EngineStatus LoadImageFromStream(GpImage& image, IStream* stream, bool registerImage) {
@@ -144,7 +186,8 @@ EngineStatus LoadImageFromStream(GpImage& image, IStream* stream, bool registerI
         EngineStatus status = GdipLoadImageFromStream(stream, &image);
         if (registerImage) RegisterImage(image, "");
         return status;
-    } catch (...) {
+    } catch (const ComError& e) {
+        win::SetErrorDetail(e.what());
         return kStatusStreamDecodeError;
     }
 }
@@ -152,59 +195,32 @@ EngineStatus LoadImageFromStream(GpImage& image, IStream* stream, bool registerI
 EngineStatus LoadImageFromBytes(GpImage& image, const SafeArray<uint8_t>& bytes, bool keep) {
     image = 0;
     if (bytes.empty() || bytes.ubound() <= 0) return Gdiplus::InvalidParameter;
-    Session& s = session();
+    // The kept copy is read in place and lives exactly as long as the image.
+    std::unique_ptr<Record> record;
     const uint8_t* data = bytes.data();
-    size_t size = bytes.size();
     if (keep) {
-        ImageRecord record;
-        record.keepsBytes = true;
-        record.bytes = bytes;
-        s.table.push_back(std::move(record));
-        data = s.table.back().bytes.data();
+        record = std::make_unique<Record>();
+        record->data.keepsBytes = true;
+        record->data.bytes = bytes;
+        data = record->data.bytes.data();
     }
-    ComPtr<IStream> stream = ole::CreateStreamOnMemory(data, size);
-    if (!stream) {
-        if (keep) s.table.pop_back();
-        return kStatusNoMemoryStream;
-    }
+    ComPtr<IStream> stream = ole::CreateStreamOnMemory(data, bytes.size());
+    if (!stream) return kStatusNoMemoryStream;
     EngineStatus status = LoadImageFromStream(image, stream.get(), false);
     stream = nullptr;
-    if (!keep) return status;
-    if (status != Gdiplus::Ok) {
-        s.table.pop_back();
-        return status;
-    }
-    s.table.back().image = image;
+    if (status != Gdiplus::Ok || !keep) return status;
+    GetRawFormatName(image, record->data.formatName);
+    attach_record(image, std::move(record));
     return status;
 }
 
 namespace {
 
-// Where the pixel rows of a packed DIB start, checked against the block: the header's own
-// size, the colour masks of a 40-byte BI_BITFIELDS header, and biClrUsed entries (or the
-// full table for 8 bits and less). Zero when the block cannot hold what the header says.
+// Where the pixel rows of a packed DIB start, checked against the block: zero when the
+// block cannot hold what its header says.
 size_t dib_bits_offset(const BYTE* block, size_t size) {
-    if (size < sizeof(BITMAPINFOHEADER)) return 0;
-    BITMAPINFOHEADER h;
-    std::memcpy(&h, block, sizeof h);
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > size) return 0;
-    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == std::numeric_limits<LONG>::min())
-        return 0;
-    switch (h.biBitCount) {
-        case 1: case 4: case 8: case 16: case 24: case 32: break;
-        default: return 0;
-    }
-    uint64_t colors = h.biClrUsed;
-    if (h.biBitCount <= 8) {
-        if (colors == 0 || colors > (1u << h.biBitCount)) colors = 1u << h.biBitCount;
-    }
-    uint64_t offset = h.biSize + colors * 4;
-    if (h.biCompression == BI_BITFIELDS && h.biSize == sizeof(BITMAPINFOHEADER)) offset += 12;
-    uint64_t rows = uint64_t(h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight);
-    uint64_t stride = (uint64_t(h.biWidth) * h.biBitCount + 31) / 32 * 4;
-    uint64_t end = offset + stride * rows;
-    if (end > size) return 0;
-    return size_t(offset);
+    win::DibHeader h;
+    return win::ParsePackedDib(block, size, &h) ? h.bits_offset() : 0;
 }
 
 }  // namespace
@@ -226,10 +242,9 @@ EngineStatus CreateImageFromDib(GpImage& image, HGLOBAL memory, bool takeOwnersh
     RegisterImage(image, "");
     GlobalUnlock(memory);
     if (status != Gdiplus::Ok) return status;
-    if (takeOwnership) {
-        ImageRecord* r = find_record(image);
-        r->ownsDibMemory = true;
-        r->dibMemory = memory;
+    if (Record* r = takeOwnership ? find_record(image) : nullptr) {
+        r->data.ownsDibMemory = true;
+        r->data.dibMemory = memory;
     }
     // Pels per metre to dpi, rounded half to even: 2835 gives 72.
     float dpi_x = float(std::nearbyint(h.biXPelsPerMeter / 100.0 * 2.54));
@@ -409,7 +424,13 @@ EngineStatus GetRawFormatName(GpImage image, std::string& name) {
     return status;
 }
 
-const std::vector<ImageRecord>& ImageTable() { return session().table; }
+std::vector<ImageRecord> ImageTable() {
+    std::vector<ImageRecord> table;
+    for (Record* r = session().records.first; r; r = r->next) table.push_back(r->data);
+    return table;
+}
+
+size_t ImageCount() { return session().records.count; }
 int32_t SessionUsers() { return session().users; }
 bool SessionStarted() { return session().started; }
 

@@ -15,8 +15,11 @@ constexpr EngineStatus kStatusNoMemoryStream = 22;
 constexpr EngineStatus kStatusStreamDecodeError = 23;
 constexpr EngineStatus kStatusPixelFormatMustBeConverted = 60;
 
+// What an image of the engine depends on and releases when it goes. The record lives with
+// its image: disposing the image (DisposeImage, or GDI+ ending) frees the DIB block, the kept
+// bytes and the temporary file it owns, and removes it from the table.
 struct ImageRecord {
-    GpImage image = 0;  // 0 once disposed
+    GpImage image = 0;
     bool keepsBytes = false;
     bool ownsDibMemory = false;
     bool ownsTempFile = false;
@@ -39,7 +42,11 @@ bool GdiplusBelow6();
 
 void RegisterImage(GpImage image, const std::string& formatName);
 // Disposes the image and frees what its record owns (DIB block, kept bytes, temporary file).
+// Win32Error when the image headed a multipage file that could not be completed (the image
+// is disposed all the same).
 EngineStatus DisposeImage(GpImage image);
+// True while the handle names an image of this thread.
+bool IsImageAlive(GpImage image);
 void MarkTempFile(GpImage image, const std::string& path);
 
 // The stream must stay alive as long as the image.
@@ -53,8 +60,9 @@ EngineStatus CreateImageFromClipboard(GpImage& image);
 EngineStatus CreateBlankImage(int32_t width, int32_t height, PixelFormat format, GpImage& image);
 EngineStatus GetRawFormatName(GpImage image, std::string& name);
 
-// The calling thread's session, for tests.
-const std::vector<ImageRecord>& ImageTable();
+// The calling thread's session, for tests: the live records in creation order.
+std::vector<ImageRecord> ImageTable();
+size_t ImageCount();
 int32_t SessionUsers();
 bool SessionStarted();
 

@@ -80,7 +80,7 @@ inline uint16_t sample16(const gdip::Frame& f, int x, int y, int channel, int ch
     return uint16_t(p[0] | (p[1] << 8));
 }
 inline const gdip::PropertyData* property(const gdip::Image& img, PROPID id) {
-    for (const auto& p : img.properties)
+    for (const auto& p : img.props())
         if (p.id == id) return &p;
     return nullptr;
 }

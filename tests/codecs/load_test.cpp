@@ -1,4 +1,4 @@
-// The decoder table, decode_bytes, the damaged-file corpus, and loading through the GDI+
+// The codec table, decode_bytes, the damaged-file corpus, and loading through the GDI+
 // entry points (streams and files) with a session.
 #include <sys/stat.h>
 
@@ -18,11 +18,16 @@ Bytes tiny_bmp() {
     return make_bmp(s);
 }
 
-TEST(DecoderTable, FixedOrderAndDisjointSniffers) {
-    auto table = gdip::decoders();
-    std::vector<std::string> names;
-    for (const auto& d : table) names.emplace_back(d.name);
+TEST(CodecTable, FixedOrderAndDisjointSniffers) {
+    auto table = gdip::codecs();
+    std::vector<std::string> names, encoders;
+    for (const auto& d : table) {
+        names.emplace_back(d.name);
+        if (d.encode) encoders.emplace_back(d.name);
+        EXPECT_EQ(gdip::find_encoder(d.clsid), d.encode ? &d : nullptr) << d.name;
+    }
     EXPECT_EQ(names, (std::vector<std::string>{"BMP", "JPEG", "GIF", "TIFF", "PNG", "ICO"}));
+    EXPECT_EQ(encoders, (std::vector<std::string>{"BMP", "JPEG", "GIF", "TIFF", "PNG"}));
     const Bytes samples[] = {tiny_bmp(),
                              read_file(data_path("jpeg_gray.jpg")),
                              make_gif(1, 1, {0, 0xFFFFFF}, {}),

@@ -40,9 +40,9 @@ TEST_P(ConvertPair, FastPathMatchesGeneric) {
     for (int32_t width : {1, 7, 33, 1031}) {
         Buffer src(width, 3, sf, 3), fast(width, 3, df, 1, true), slow(width, 3, df, 1, true);
         src.randomise(rng);
-        if (gdip::indexed_format(sf))
+        if (gdip::is_indexed(sf))
             src.palette = pixtest::random_palette(rng, 1u << gdip::pixel_format_bits(sf), false);
-        if (gdip::indexed_format(df)) fast.palette = slow.palette = target_palette(df, rng);
+        if (gdip::is_indexed(df)) fast.palette = slow.palette = target_palette(df, rng);
         ASSERT_EQ(convert_pixels(src.cview(), fast.view()), Gdiplus::Ok);
         ASSERT_EQ(convert_pixels_generic(src.cview(), slow.view()), Gdiplus::Ok);
         EXPECT_EQ(fast.rows(), slow.rows()) << "width " << width;
@@ -52,15 +52,15 @@ TEST_P(ConvertPair, FastPathMatchesGeneric) {
 // Views that start mid-row (x0) convert each pixel as a one-pixel conversion would.
 TEST_P(ConvertPair, OffsetViewsMatchPixelByPixel) {
     auto [sf, df] = GetParam();
-    if (gdip::indexed_format(sf) && gdip::indexed_format(df)) GTEST_SKIP() << "index copies";
+    if (gdip::is_indexed(sf) && gdip::is_indexed(df)) GTEST_SKIP() << "index copies";
     // Between two 16-bit formats the pixels keep 16 bits, more than one ARGB32 pixel holds.
     if (gdip::pixel_format_bits(sf) >= 48 || sf == PixelFormat16bppGrayScale)
         if (gdip::pixel_format_bits(df) >= 48 || df == PixelFormat16bppGrayScale) GTEST_SKIP();
     std::mt19937 rng(sf ^ (df << 3));
     Buffer src(40, 2, sf), dst(45, 2, df);
     src.randomise(rng);
-    if (gdip::indexed_format(sf)) src.palette = pixtest::random_palette(rng, 256);
-    if (gdip::indexed_format(df)) dst.palette = target_palette(df, rng);
+    if (gdip::is_indexed(sf)) src.palette = pixtest::random_palette(rng, 256);
+    if (gdip::is_indexed(df)) dst.palette = target_palette(df, rng);
     auto sv = src.cview();
     auto dv = dst.view();
     sv.x0 = 3;
@@ -127,14 +127,14 @@ TEST_P(LosslessRoundTrip, BackToTheSameBytes) {
     Buffer src(67, 5, rt.from, 2), mid(67, 5, rt.via), back(67, 5, rt.from, 2);
     src.randomise(rng);
     canonicalise(src);
-    if (gdip::indexed_format(rt.from)) {
+    if (gdip::is_indexed(rt.from)) {
         // Distinct colours, so that the nearest entry is the entry itself.
         size_t n = 1u << gdip::pixel_format_bits(rt.from);
         for (size_t i = 0; i < n; ++i)
             src.palette.push_back(0xFF000000u | uint32_t(i * 0x010305u + 0x203040u));
         if (rt.from == PixelFormat1bppIndexed) src.palette = {0xFF000000, 0xFFFFFFFF};
         back.palette = src.palette;
-        if (gdip::indexed_format(rt.via)) mid.palette = src.palette;
+        if (gdip::is_indexed(rt.via)) mid.palette = src.palette;
     }
     ASSERT_EQ(convert_pixels(src.cview(), mid.view()), Gdiplus::Ok);
     ASSERT_EQ(convert_pixels(mid.cview(), back.view()), Gdiplus::Ok);

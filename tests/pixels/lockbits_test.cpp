@@ -18,7 +18,7 @@ std::vector<ARGB> pattern(PixelFormat f, INT w, INT h) {
     std::vector<ARGB> out;
     for (INT i = 0; i < w * h; ++i) {
         ARGB c = grid[size_t(i * 7 + i / w) % grid.size()];
-        if (gray || gdip::indexed_format(f) || f == PixelFormat16bppARGB1555)
+        if (gray || gdip::is_indexed(f) || f == PixelFormat16bppARGB1555)
             c = (i * 3 + i / w) % 2 ? 0xFFFFFFFF : 0xFF000000;
         out.push_back(c);
     }

@@ -132,7 +132,7 @@ std::string format_name(const GUID& g) {
 
 std::string properties_json(const gdip::Image& img) {
     std::string ids, extra;
-    for (const auto& p : img.properties) {
+    for (const auto& p : img.props()) {
         ids += (ids.empty() ? "" : ",") + std::to_string(p.id);
         if (p.id == PropertyTagFrameDelay && p.type == PropertyTagTypeLong) {
             std::string d;

@@ -3,13 +3,14 @@
 #include <cstring>
 
 #include "platform/gdiplus/pixels_p.h"
+#include "platform/win/dib.h"
 
 namespace gdip {
 
 std::vector<ARGB> palette_for(const Frame& frame, PixelFormat format) {
-    if (!indexed_format(format)) return {};
+    if (!is_indexed(format)) return {};
     size_t limit = size_t(1) << pixel_format_bits(format);
-    if (indexed_format(frame.format) && !frame.palette.empty() && frame.palette.size() <= limit)
+    if (is_indexed(frame.format) && !frame.palette.empty() && frame.palette.size() <= limit)
         return frame.palette;
     return default_palette(format);
 }
@@ -18,7 +19,7 @@ GpStatus convert_frame(const Frame& src, PixelFormat format, Frame* out,
                        std::vector<ARGB> palette) {
     Frame f;
     if (GpStatus s = make_frame(src.width, src.height, format, &f); s != Gdiplus::Ok) return s;
-    f.palette = indexed_format(format)
+    f.palette = is_indexed(format)
                     ? (palette.empty() ? palette_for(src, format) : std::move(palette))
                     : std::vector<ARGB>{};
     f.dpi_x = src.dpi_x;
@@ -92,7 +93,7 @@ GpStatus GdipBitmapGetPixel(GpBitmap bitmap, INT x, INT y, ARGB* color) {
 GpStatus GdipBitmapSetPixel(GpBitmap bitmap, INT x, INT y, ARGB color) {
     Image* img = find_bitmap(bitmap);
     // As on the platform, indexed bitmaps take indices through LockBits only.
-    if (!img || indexed_format(img->frame().format)) return Gdiplus::InvalidParameter;
+    if (!img || is_indexed(img->frame().format)) return Gdiplus::InvalidParameter;
     return write_pixel(frame_view(img->frame()), x, y, color);
 }
 
@@ -122,7 +123,7 @@ GpStatus GdipSetImagePalette(GpImage image, const ColorPalette* palette) {
     Image* img = find_bitmap(image);
     if (!img || !palette || palette->Count > 256) return Gdiplus::InvalidParameter;
     Frame& f = img->frame();
-    if (indexed_format(f.format) &&
+    if (is_indexed(f.format) &&
         (palette->Count == 0 || palette->Count > (1u << pixel_format_bits(f.format))))
         return Gdiplus::InvalidParameter;
     const BYTE* entries = reinterpret_cast<const BYTE*>(palette) + kPaletteHeader;
@@ -216,7 +217,7 @@ GpStatus GdipCreateHICONFromBitmap(GpBitmap bitmap, HICON* icon) {
         DeleteObject(colour);
         return Gdiplus::OutOfMemory;
     }
-    size_t mask_stride = (size_t(f.width) + 31) / 32 * 4;
+    size_t mask_stride = *win::DibStride(f.width, 1);
     for (int32_t y = 0; y < f.height; ++y)
         for (int32_t x = 0; x < f.width; ++x)
             if (colour_bits[(size_t(y) * f.width + x) * 4 + 3] < 128)

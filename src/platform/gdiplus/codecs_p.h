@@ -45,27 +45,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/gdiplus/image_p.h"
+#include "platform/gdiplus/codec_p.h"
 
 namespace gdip {
-
-struct DecoderDesc {
-    std::string_view name;
-    const GUID* raw_format;
-    bool (*sniff)(const uint8_t*, size_t);
-    GpStatus (*decode)(const uint8_t*, size_t, gdip::Image&);
-};
-
-// The decoder table in the platform's order (BMP, JPEG, GIF, TIFF, PNG, ICO).
-std::span<const DecoderDesc> decoders();
-
-// Decodes a whole file held in memory into a new image (not entered in the image table).
-// The bytes are not kept. Statuses: UnknownImageFormat no decoder recognises the bytes;
-// GenericError a recognised header is broken; OutOfMemory the dimensions cannot be
-// allocated (or are far beyond what the input could hold); InvalidParameter null `out`.
-// Pixel data cut short after a valid header decodes what is there, fills the rest, and
-// succeeds.
-[[nodiscard]] GpStatus decode_bytes(const uint8_t* data, size_t size, std::unique_ptr<Image>* out);
 
 namespace codec {
 

@@ -311,7 +311,7 @@ bool byte_aligned(const ConstPixelView& src, const PixelView& dst) {
 // Same format, nothing to translate: rows are copied as they are (X bytes included).
 bool plain_copy(const ConstPixelView& src, const PixelView& dst, const RowContext& ctx) {
     if (src.format != dst.format || !byte_aligned(src, dst)) return false;
-    if (indexed_format(src.format) && !ctx.copy_indices) return false;
+    if (is_indexed(src.format) && !ctx.copy_indices) return false;
     int bits = pixel_format_bits(src.format);
     size_t n = size_t(int64_t(src.width) * bits / 8);
     for (int32_t y = 0; y < src.height; ++y)
@@ -377,12 +377,12 @@ bool make_context(const ConstPixelView& src, const PixelView& dst, RowContext* c
     ctx->src_lut.fill(0xFF000000u);
     std::copy_n(src.palette.begin(), std::min<size_t>(src.palette.size(), 256),
                 ctx->src_lut.begin());
-    if (indexed_format(dst.format)) {
+    if (is_indexed(dst.format)) {
         if (dst.palette.empty()) return false;
         ctx->dst_index_limit = 1u << ctx->dst_bits;
         ctx->matcher.emplace(dst.palette, ctx->dst_index_limit);
         ctx->copy_indices =
-            indexed_format(src.format) && std::equal(src.palette.begin(), src.palette.end(),
+            is_indexed(src.format) && std::equal(src.palette.begin(), src.palette.end(),
                                                      dst.palette.begin(), dst.palette.end());
     }
     return true;

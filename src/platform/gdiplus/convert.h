@@ -45,13 +45,6 @@ inline ConstPixelView as_const(const PixelView& v) {
     return {v.scan0, v.width, v.height, v.stride, v.format, v.palette, v.x0};
 }
 
-// Indexed by the format table. (The bit test of is_indexed() also matches 32bppPARGB,
-// whose value 0xD200B has bit 0x10000 set.)
-constexpr bool indexed_format(PixelFormat f) {
-    const PixelFormatInfo* info = find_pixel_format(f);
-    return info && info->indexed;
-}
-
 // Bytes that `width` pixels of `format` occupy (rounded up to whole bytes), nullopt for an
 // unknown format, a negative width or overflow.
 std::optional<int32_t> row_bytes(int32_t width, PixelFormat format);

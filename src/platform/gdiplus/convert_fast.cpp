@@ -160,7 +160,7 @@ FastRow find_fast_path(RowContext& ctx) {
     for (const Entry& e : kFast) {
         if (e.src != ctx.src_format || e.dst != ctx.dst_format) continue;
         if (e.dst == k1 && (!ctx.matcher || !ctx.matcher->two_level())) return nullptr;
-        if (indexed_format(e.src)) {
+        if (is_indexed(e.src)) {
             // Pack the source palette once, as the generic path would pack each colour.
             for (size_t i = 0; i < 256; ++i) {
                 ARGB c = ctx.src_lut[i];

@@ -11,93 +11,13 @@
 #include <cstring>
 
 #include "platform/gdiplus/codecs_p.h"
+#include "platform/win/dib.h"
 
 namespace gdip::codec {
 namespace {
 
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5,
-                   kBiAlphaBitfields = 6;
-
-struct DibHeader {
-    uint32_t size = 0;
-    int64_t width = 0, height = 0;  // height as rows (positive)
-    bool top_down = false;
-    bool core = false;  // 3-byte colour entries
-    bool os2 = false;
-    uint16_t bits = 0;
-    uint32_t compression = kBiRgb;
-    int32_t ppm_x = 0, ppm_y = 0;
-    uint32_t clr_used = 0;
-    uint32_t masks[4] = {};  // R, G, B, A
-    size_t masks_end = 0;    // offset (from the DIB start) where the colour table begins
-};
-
-GpStatus parse_header(const uint8_t* p, size_t n, DibHeader* h) {
-    if (n < 4) return Gdiplus::GenericError;
-    h->size = rd32le(p);
-    if (h->size < 12 || h->size > n) return Gdiplus::GenericError;
-    if (h->size == 12) {
-        h->core = true;
-        h->width = rd16le(p + 4);
-        h->height = rd16le(p + 6);
-        h->bits = rd16le(p + 10);
-        h->masks_end = 12;
-        return Gdiplus::Ok;
-    }
-    if (h->size < 16) return Gdiplus::GenericError;
-    h->os2 = h->size < 40 || h->size == 64;
-    auto field = [&](size_t off) { return off + 4 <= h->size ? rd32le(p + off) : 0u; };
-    h->width = int32_t(rd32le(p + 4));
-    int32_t height = int32_t(rd32le(p + 8));
-    if (height == INT32_MIN) return Gdiplus::GenericError;
-    h->top_down = height < 0;
-    h->height = height < 0 ? -int64_t(height) : height;
-    h->bits = rd16le(p + 14);
-    h->compression = field(16);
-    h->ppm_x = int32_t(field(24));
-    h->ppm_y = int32_t(field(28));
-    h->clr_used = field(32);
-    h->masks_end = h->size;
-    if (h->os2) {
-        if (h->compression == 3 || h->compression == 4) return Gdiplus::GenericError;
-        return Gdiplus::Ok;
-    }
-    bool fields = h->compression == kBiBitfields || h->compression == kBiAlphaBitfields;
-    if (fields && h->size == 40) {  // masks follow the 40-byte header
-        size_t count = h->compression == kBiAlphaBitfields ? 4 : 3;
-        if (40 + 4 * count > n) return Gdiplus::GenericError;
-        for (size_t i = 0; i < count; ++i) h->masks[i] = rd32le(p + 40 + 4 * i);
-        h->masks_end = 40 + 4 * count;
-    } else if (h->size >= 52) {
-        for (size_t i = 0; i < 4; ++i) h->masks[i] = field(40 + 4 * i);
-    }
-    if (!fields) std::fill(std::begin(h->masks), std::end(h->masks), 0u);
-    return Gdiplus::Ok;
-}
-
-GpStatus validate(const DibHeader& h) {
-    if (h.width < 1 || h.height < 1) return Gdiplus::GenericError;
-    switch (h.compression) {
-        case kBiRgb:
-            if (h.bits != 1 && h.bits != 2 && h.bits != 4 && h.bits != 8 && h.bits != 16 &&
-                h.bits != 24 && h.bits != 32)
-                return Gdiplus::GenericError;
-            return Gdiplus::Ok;
-        case kBiRle8:
-        case kBiRle4:
-            if (h.bits != (h.compression == kBiRle8 ? 8 : 4) || h.top_down)
-                return Gdiplus::GenericError;
-            return Gdiplus::Ok;
-        case kBiBitfields:
-        case kBiAlphaBitfields:
-            return h.bits == 16 || h.bits == 32 ? Gdiplus::Ok : Gdiplus::GenericError;
-        case kBiJpeg:
-        case kBiPng:
-            return h.core || h.os2 ? Gdiplus::GenericError : Gdiplus::Ok;
-        default:
-            return Gdiplus::GenericError;
-    }
-}
+using win::DibHeader;
+using win::kBiRgb, win::kBiRle8, win::kBiRle4, win::kBiJpeg, win::kBiPng;
 
 // ---- Bit fields ---------------------------------------------------------------------
 struct Channel {
@@ -124,13 +44,9 @@ Channel channel(uint32_t mask) {
 
 // The pixel format for the depth and masks; `generic` is set when pixels need the
 // per-channel path.
-PixelFormat bitfield_format(DibHeader& h, bool* generic) {
-    uint32_t* m = h.masks;
+PixelFormat bitfield_format(const DibHeader& h, bool* generic) {
+    const uint32_t* m = h.masks;
     *generic = false;
-    if (h.compression == kBiRgb || (m[0] == 0 && m[1] == 0 && m[2] == 0)) {
-        if (h.bits == 16) m[0] = 0x7C00, m[1] = 0x3E0, m[2] = 0x1F, m[3] = 0;
-        if (h.bits == 32) m[0] = 0xFF0000, m[1] = 0xFF00, m[2] = 0xFF, m[3] = 0;
-    }
     if (h.bits == 16 && m[1] == 0x3E0 && m[0] == 0x7C00 && m[2] == 0x1F) {
         if (m[3] == 0) return PixelFormat16bppRGB555;
         if (m[3] == 0x8000) return PixelFormat16bppARGB1555;
@@ -181,7 +97,7 @@ void decode_row(const DibHeader& h, const Layout& l, const uint8_t* src, size_t 
 
 void decode_uncompressed(const DibHeader& h, const Layout& l, const uint8_t* bits, size_t avail,
                          Frame& f) {
-    const uint64_t src_stride = ((uint64_t(h.width) * h.bits + 31) / 32) * 4;
+    const uint64_t src_stride = h.stride;
     for (int64_t r = 0; r < h.height; ++r) {
         uint64_t off = uint64_t(r) * src_stride;
         if (off >= avail) break;
@@ -241,22 +157,20 @@ void decode_rle(const DibHeader& h, const uint8_t* s, size_t n, Frame& f) {
 GpStatus read_palette(const DibHeader& h, const uint8_t* p, size_t n, size_t pixels_at,
                       std::vector<ARGB>* out) {
     if (h.bits > 8 || h.compression == kBiJpeg || h.compression == kBiPng) return Gdiplus::Ok;
-    const size_t entry = h.core ? 3 : 4;
-    size_t count = size_t(1) << h.bits;
-    if (h.clr_used && !h.core) count = std::min<size_t>(h.clr_used, count);
+    size_t count = h.table_entries;
     // A pixel offset inside the table says the table is shorter than the header claims.
-    if (pixels_at > h.masks_end && pixels_at < h.masks_end + count * entry)
-        count = (pixels_at - h.masks_end) / entry;
-    if (h.masks_end + count * entry > n) return Gdiplus::GenericError;
+    if (pixels_at > h.table_offset && pixels_at < h.table_offset + count * h.entry_size)
+        count = (pixels_at - h.table_offset) / h.entry_size;
+    if (h.table_offset + count * h.entry_size > n) return Gdiplus::GenericError;
     out->resize(count);
     for (size_t i = 0; i < count; ++i) {
-        const uint8_t* e = p + h.masks_end + i * entry;
+        const uint8_t* e = p + h.table_offset + i * h.entry_size;
         (*out)[i] = argb(255, e[2], e[1], e[0]);
     }
     return Gdiplus::Ok;
 }
 
-Layout layout_for(DibHeader& h, bool icon_alpha) {
+Layout layout_for(const DibHeader& h, bool icon_alpha) {
     Layout l;
     if (icon_alpha && h.bits == 32 && h.compression == kBiRgb) {
         l.format = PixelFormat32bppARGB;
@@ -300,14 +214,16 @@ GpStatus decode_embedded(const DibHeader& h, const uint8_t* bits, size_t avail, 
 GpStatus decode_dib_at(const uint8_t* p, size_t n, size_t pixels_at, const DibOptions& opt,
                        Frame* out, DibHeader* hdr_out) {
     DibHeader h;
-    if (GpStatus st = parse_header(p, n, &h); st != Gdiplus::Ok) return st;
-    if (opt.rows > 0) h.height = opt.rows, h.top_down = false;
-    if (GpStatus st = validate(h); st != Gdiplus::Ok) return st;
+    if (!win::ParseDibHeader(p, n, &h)) return Gdiplus::GenericError;
+    if (opt.rows > 0) {
+        if (h.compressed()) return Gdiplus::GenericError;
+        h.height = opt.rows, h.top_down = false;
+    }
     // Offsets into the header are written by careless writers: take the computed one.
-    if (pixels_at < h.masks_end) pixels_at = 0;
+    if (pixels_at < h.table_offset) pixels_at = 0;
     std::vector<ARGB> palette;
     if (GpStatus st = read_palette(h, p, n, pixels_at, &palette); st != Gdiplus::Ok) return st;
-    if (pixels_at == 0) pixels_at = h.masks_end + palette.size() * (h.core ? 3 : 4);
+    if (pixels_at == 0) pixels_at = h.table_offset + palette.size() * h.entry_size;
     const uint8_t* bits = p + std::min(pixels_at, n);
     const size_t avail = pixels_at < n ? n - pixels_at : 0;
     if (hdr_out) *hdr_out = h;
@@ -325,8 +241,7 @@ GpStatus decode_dib_at(const uint8_t* p, size_t n, size_t pixels_at, const DibOp
     else
         decode_uncompressed(h, l, bits, avail, *out);
     if (opt.bits_end) {
-        uint64_t stride = ((uint64_t(h.width) * h.bits + 31) / 32) * 4;
-        *opt.bits_end = size_t(std::min<uint64_t>(pixels_at + stride * uint64_t(h.height), n));
+        *opt.bits_end = size_t(std::min<uint64_t>(pixels_at + uint64_t(h.stride) * uint64_t(h.height), n));
     }
     return Gdiplus::Ok;
 }

@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "platform/gdiplus/codecs_p.h"
+#include "platform/gdiplus/pixels_p.h"
+#include "platform/win/dib.h"
 
 namespace gdip::codec {
 namespace {
@@ -54,41 +56,10 @@ GpStatus to_argb(Frame& src, FrameBudget& budget, Frame* out) {
         *out = std::move(src);
         return Gdiplus::Ok;
     }
-    GpStatus st = budget.new_frame(src.width, src.height, PixelFormat32bppARGB, out);
-    if (st != Gdiplus::Ok) return st;
-    const int bits = pixel_format_bits(src.format);
-    for (int32_t y = 0; y < src.height; ++y) {
-        const BYTE* s = src.row(y);
-        BYTE* d = out->row(y);
-        for (int32_t x = 0; x < src.width; ++x, d += 4) {
-            ARGB c = 0xFF000000u;
-            if (is_indexed(src.format)) {
-                size_t i = bits == 8   ? s[x]
-                           : bits == 4 ? (s[x >> 1] >> (x & 1 ? 0 : 4)) & 0xF
-                                       : (s[x >> 3] >> (7 - (x & 7))) & 1;
-                if (i < src.palette.size()) c = src.palette[i];
-            } else if (bits == 16) {
-                uint16_t v = rd16le(s + 2 * x);
-                bool r565 = src.format == PixelFormat16bppRGB565;
-                int r = r565 ? v >> 11 : (v >> 10) & 31, g = r565 ? (v >> 5) & 63 : (v >> 5) & 31,
-                    b = v & 31;
-                auto e5 = [](int q) { return uint8_t((q << 3) | (q >> 2)); };
-                uint8_t gg = r565 ? uint8_t((g << 2) | (g >> 4)) : e5(g);
-                uint8_t a = src.format == PixelFormat16bppARGB1555 && !(v & 0x8000) ? 0 : 255;
-                c = argb(a, e5(r), gg, e5(b));
-            } else if (bits == 24 || bits == 32) {
-                const BYTE* px = s + x * (bits / 8);
-                c = argb(bits == 32 && src.format != PixelFormat32bppRGB ? px[3] : 255, px[2],
-                         px[1], px[0]);
-            } else if (bits == 48 || bits == 64) {
-                const BYTE* px = s + x * (bits / 8);  // 16-bit little-endian: high bytes
-                c = argb(bits == 64 ? px[7] : 255, px[5], px[3], px[1]);
-            }
-            d[0] = uint8_t(c), d[1] = uint8_t(c >> 8), d[2] = uint8_t(c >> 16),
-            d[3] = uint8_t(c >> 24);
-        }
-    }
-    return Gdiplus::Ok;
+    size_t bytes = frame_bytes(src.width, src.height, PixelFormat32bppARGB);
+    if (GpStatus st = bytes ? budget.check(bytes) : Gdiplus::OutOfMemory; st != Gdiplus::Ok)
+        return st;
+    return convert_frame(src, PixelFormat32bppARGB, out);
 }
 
 // Alpha from the AND mask (bottom-up 1-bit rows) unless the colour bitmap carried alpha.
@@ -98,7 +69,7 @@ void apply_mask(Frame& f, int bits, const uint8_t* mask, size_t avail) {
             for (int32_t x = 0; x < f.width; ++x)
                 if (f.row(y)[4 * x + 3]) return;
     }
-    const size_t stride = ((size_t(f.width) + 31) / 32) * 4;
+    const size_t stride = *win::DibStride(f.width, 1);
     for (int32_t r = 0; r < f.height; ++r) {
         BYTE* d = f.row(f.height - 1 - r);
         for (int32_t x = 0; x < f.width; ++x) {

@@ -7,6 +7,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/gdiplus/codecs_p.h"
@@ -53,6 +54,13 @@ int map_proc(thandle_t h, void** base, toff_t* size) {
     return 1;
 }
 void unmap_proc(thandle_t, void*, toff_t) {}
+// libtiff's complaints are kept (the last error wins) to say why a file or page failed.
+int keep_error(TIFF*, void* user, const char* module, const char* fmt, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, args);
+    *static_cast<std::string*>(user) = std::string("libtiff: ") + (module ? module : "") + ": " + text;
+    return 1;
+}
 int quiet(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
@@ -387,28 +395,40 @@ bool sniff_tiff(const uint8_t* p, size_t n) {
 GpStatus decode_tiff(const uint8_t* p, size_t n, Image& image) {
     std::unique_ptr<TIFFOpenOptions, OptionsFree> opts(TIFFOpenOptionsAlloc());
     if (!opts) return Gdiplus::OutOfMemory;
-    TIFFOpenOptionsSetErrorHandlerExtR(opts.get(), quiet, nullptr);
+    std::string error;
+    TIFFOpenOptionsSetErrorHandlerExtR(opts.get(), keep_error, &error);
     TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), quiet, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), tmsize_t(kMaxFrameBytes));
     Mem mem{p, n, 0};
     std::unique_ptr<TIFF, TiffCloser> tif(
         TIFFClientOpenExt("memory", "r", &mem, read_proc, write_proc, seek_proc, close_proc,
                           size_proc, map_proc, unmap_proc, opts.get()));
-    if (!tif) return Gdiplus::GenericError;
+    if (!tif) {
+        win::SetErrorDetail(error.empty() ? "libtiff: not a readable TIFF file" : error);
+        return Gdiplus::GenericError;
+    }
     auto decoder = std::make_unique<TiffDecoder>(tif.get(), p, n);
     int pages = 0;
     do {
         Frame f;
         bool usable = false;
+        error.clear();
         if (GpStatus st = decoder->page(&f, &usable); st != Gdiplus::Ok) return st;
-        if (!usable) continue;
+        if (!usable) {
+            win::DebugLog("TIFF page " + std::to_string(pages + 1) + " skipped: " +
+                          (error.empty() ? "unsupported layout" : error));
+            continue;
+        }
         Image tags;
         add_tiff_ifd_properties(tags, p, n, TIFFCurrentDirOffset(tif.get()));
+        f.has_properties = true;
         f.properties = std::move(tags.properties);
         image.frames.push_back(std::move(f));
     } while (++pages < kMaxPages && TIFFReadDirectory(tif.get()));
-    if (image.frames.empty()) return Gdiplus::GenericError;
-    image.properties = image.frames.front().properties;
+    if (image.frames.empty()) {
+        win::SetErrorDetail(error.empty() ? "TIFF: no readable page" : error);
+        return Gdiplus::GenericError;
+    }
     image.frame_dimension = FrameDimensionPage;
     bool real_dpi = image.frames.front().dpi_x != 96 || image.frames.front().dpi_y != 96;
     if (real_dpi) image.flags |= kImageFlagsHasRealDPI;

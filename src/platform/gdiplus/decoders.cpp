@@ -1,95 +1,17 @@
-// The decoder table, decode_bytes, and the helpers every reader shares.
+// The helpers every reader shares: checked frame allocation, palettes, property items.
 #include <cmath>
 #include <limits>
-#include <new>
 
 #include "platform/gdiplus/codecs_p.h"
+#include "platform/win/dib.h"
 
 namespace gdip {
-namespace {
-
-void register_decoders(std::vector<DecoderDesc>& table) {
-    using namespace codec;
-    table.push_back({"BMP", &ImageFormatBMP, sniff_bmp, decode_bmp});
-    table.push_back({"JPEG", &ImageFormatJPEG, sniff_jpeg, decode_jpeg});
-    table.push_back({"GIF", &ImageFormatGIF, sniff_gif, decode_gif});
-    table.push_back({"TIFF", &ImageFormatTIFF, sniff_tiff, decode_tiff});
-    table.push_back({"PNG", &ImageFormatPNG, sniff_png, decode_png});
-    table.push_back({"ICO", &ImageFormatIcon, sniff_ico, decode_ico});
-}
-
-// Flags the platform reports for a decoded image: read-only, real pixel size, alpha, and a
-// colour space (the decoder's, else RGB or grey by the first frame); the decoder may have set
-// the colour space and real-dpi bits already.
-UINT image_flags(const Image& image) {
-    constexpr UINT kSpaces = codec::kImageFlagsColorSpaceRGB | codec::kImageFlagsColorSpaceCMYK |
-                             codec::kImageFlagsColorSpaceGRAY | codec::kImageFlagsColorSpaceYCBCR;
-    UINT flags = image.flags | codec::kImageFlagsReadOnly | codec::kImageFlagsHasRealPixelSize;
-    const Frame& f = image.frames.front();
-    const auto* info = find_pixel_format(f.format);
-    bool alpha = info && info->alpha;
-    if (is_indexed(f.format)) alpha = (f.palette_flags & PaletteFlagsHasAlpha) != 0;
-    if (alpha) flags |= codec::kImageFlagsHasAlpha;
-    if (!(flags & kSpaces)) {
-        bool grey = is_indexed(f.format) && (f.palette_flags & PaletteFlagsGrayScale);
-        flags |= grey ? codec::kImageFlagsColorSpaceGRAY : codec::kImageFlagsColorSpaceRGB;
-    }
-    return flags;
-}
-
-}  // namespace
-
-std::span<const DecoderDesc> decoders() {
-    static const std::vector<DecoderDesc> table = [] {
-        std::vector<DecoderDesc> t;
-        register_decoders(t);
-        return t;
-    }();
-    return table;
-}
-
-GpStatus decode_bytes(const uint8_t* data, size_t size, std::unique_ptr<Image>* out) {
-    if (!out) return Gdiplus::InvalidParameter;
-    out->reset();
-    if (!data && size) return Gdiplus::InvalidParameter;
-    for (const DecoderDesc& d : decoders()) {
-        if (!d.sniff(data, size)) continue;
-        auto image = std::make_unique<Image>();
-        image->raw_format = *d.raw_format;
-        image->frame_dimension = FrameDimensionPage;
-        GpStatus st;
-        try {
-            st = d.decode(data, size, *image);
-        } catch (const std::bad_alloc&) {
-            st = Gdiplus::OutOfMemory;
-        } catch (...) {
-            st = Gdiplus::GenericError;
-        }
-        if (st != Gdiplus::Ok) return st;
-        if (image->frames.empty()) return Gdiplus::GenericError;
-        image->raw_format = *d.raw_format;
-        image->kind = ImageKind::Bitmap;
-        image->active = 0;
-        image->flags = image_flags(*image);
-        *out = std::move(image);
-        return Gdiplus::Ok;
-    }
-    return Gdiplus::UnknownImageFormat;
-}
-
 namespace codec {
 
 size_t frame_bytes(int64_t width, int64_t height, PixelFormat format) {
-    if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX) return 0;
-    int bits = pixel_format_bits(format);
-    if (bits == 0) return 0;
-    // Aligned stride: ((width * bits + 31) / 32) * 4, in 64-bit arithmetic.
-    uint64_t stride = ((uint64_t(width) * uint64_t(bits) + 31) / 32) * 4;
-    if (stride > uint64_t(INT32_MAX)) return 0;
-    if (stride > std::numeric_limits<uint64_t>::max() / uint64_t(height)) return 0;
-    uint64_t total = stride * uint64_t(height);
-    if (total > std::numeric_limits<size_t>::max()) return 0;
-    return size_t(total);
+    auto bytes = win::DibImageBytes(width, height, pixel_format_bits(format));
+    if (!bytes || *bytes > std::numeric_limits<size_t>::max()) return 0;
+    return size_t(*bytes);
 }
 
 GpStatus FrameBudget::check(size_t bytes) const {

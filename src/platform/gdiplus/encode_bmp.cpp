@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/gdiplus/encoders_p.h"
+#include "platform/win/dib.h"
 
 namespace gdip {
 namespace {
@@ -63,8 +64,10 @@ GpStatus encode_bmp(const Frame& frame, const EncodeOptions& opt, Sink& sink) {
     if (GpStatus s = frame_at_depth(frame, opt.color_depth, &storage, &f); s != Gdiplus::Ok)
         return s;
     Layout lay = layout_for(f->format);
-    uint64_t row_bytes = (uint64_t(f->width) * uint64_t(lay.bits) + 31) / 32 * 4;
-    size_t colours = indexed_format(f->format) ? f->palette.size() : 0;
+    auto stride = win::DibStride(f->width, lay.bits);
+    if (!stride) return Gdiplus::InvalidParameter;
+    uint64_t row_bytes = *stride;
+    size_t colours = is_indexed(f->format) ? f->palette.size() : 0;
     uint32_t header = 14 + 40 + (lay.compression == BI_BITFIELDS ? 12 : 0) + 4 * uint32_t(colours);
     uint64_t image = row_bytes * uint64_t(f->height);
     if (header + image > std::numeric_limits<uint32_t>::max()) return Gdiplus::InvalidParameter;
@@ -93,15 +96,14 @@ GpStatus encode_bmp(const Frame& frame, const EncodeOptions& opt, Sink& sink) {
     for (size_t i = 0; i < colours; ++i) h.u32(f->palette[i] & 0x00FFFFFF);  // B, G, R, 0
     if (!sink.write(h.bytes().data(), h.bytes().size())) return Gdiplus::Win32Error;
 
-    std::vector<BYTE> row(size_t(row_bytes), 0);
-    ConstPixelView src = frame_view(*f);
+    RowSource rows(*f, lay.row_format == f->format ? 0 : lay.row_format, f->palette);
+    if (rows.status() != Gdiplus::Ok) return rows.status();
+    static const BYTE kPad[4] = {};
+    size_t pad = size_t(row_bytes) - rows.row_bytes();
     for (int32_t y = f->height - 1; y >= 0; --y) {
-        ConstPixelView line = src;
-        line.scan0 = src.row(y);
-        line.height = 1;
-        PixelView out{row.data(), f->width, 1, int32_t(row_bytes), lay.row_format, f->palette, 0};
-        if (GpStatus s = convert_pixels(line, out); s != Gdiplus::Ok) return s;
-        if (!sink.write(row.data(), row.size())) return Gdiplus::Win32Error;
+        const uint8_t* row = rows.row(y);
+        if (!row) return Gdiplus::InvalidParameter;
+        if (!sink.write(row, rows.row_bytes()) || !sink.write(kPad, pad)) return Gdiplus::Win32Error;
     }
     return Gdiplus::Ok;
 }

@@ -50,7 +50,7 @@ std::unique_ptr<ColorMapObject, MapCloser> colour_map(const Frame& f) {
 GpStatus indexed_source(const Frame& f, Frame* storage, const Frame** out) {
     *out = &f;
     if (f.format == PixelFormat8bppIndexed) return Gdiplus::Ok;
-    GpStatus s = indexed_format(f.format)
+    GpStatus s = is_indexed(f.format)
                      ? convert_frame(f, PixelFormat8bppIndexed, storage, f.palette)
                      : quantize_frame(f, 256, find_pixel_format(f.format)->alpha, false, storage);
     if (s == Gdiplus::Ok) *out = storage;

@@ -9,24 +9,8 @@
 namespace gdip {
 namespace {
 
-struct RowSource {
-    ConstPixelView src;
-    PixelFormat row_format = 0;  // 0: rows go to libjpeg as stored
-    std::vector<BYTE> buffer;
-    std::vector<ARGB> palette;  // grey conversions
-
-    const uint8_t* row(int y) {
-        if (!row_format) return src.row(y);
-        ConstPixelView line = src;
-        line.scan0 = src.row(y);
-        line.height = 1;
-        PixelView out{buffer.data(), src.width, 1, int32_t(buffer.size()), row_format, palette, 0};
-        return convert_pixels(line, out) == Gdiplus::Ok ? buffer.data() : nullptr;
-    }
-};
-
 const uint8_t* next_row(void* ctx, int y) {
-    return static_cast<RowSource*>(ctx)->row(y);
+    return static_cast<RowSource*>(ctx)->row(int32_t(y));
 }
 bool sink_write(void* ctx, const uint8_t* data, size_t n) {
     return static_cast<Sink*>(ctx)->write(data, n);
@@ -61,25 +45,30 @@ GpStatus encode_jpeg(const Frame& f, const EncodeOptions& opt, Sink& sink) {
     params.dpi_x = density(f.dpi_x);
     params.dpi_y = density(f.dpi_y);
     if (f.width > 65500 || f.height > 65500) return Gdiplus::InvalidParameter;  // JPEG limit
-    RowSource rows;
-    rows.src = frame_view(f);
     bool grey = f.format == PixelFormat16bppGrayScale ||
-                (indexed_format(f.format) && grey_palette(f.palette));
+                (is_indexed(f.format) && grey_palette(f.palette));
+    PixelFormat row_format = 0;
+    std::vector<ARGB> palette;
     if (grey) {
         params.input = jpegw::Input::Gray;
-        rows.palette = identity_grey();
-        if (!(f.format == PixelFormat8bppIndexed && f.palette == rows.palette))
-            rows.row_format = PixelFormat8bppIndexed;
+        palette = identity_grey();
+        if (!(f.format == PixelFormat8bppIndexed && f.palette == palette))
+            row_format = PixelFormat8bppIndexed;
     } else if (f.format == PixelFormat24bppRGB) {
         params.input = jpegw::Input::Bgr;
     } else if (f.format == PixelFormat32bppRGB || f.format == PixelFormat32bppARGB) {
         params.input = jpegw::Input::Bgrx;
     } else {
         params.input = jpegw::Input::Bgr;
-        rows.row_format = PixelFormat24bppRGB;
+        row_format = PixelFormat24bppRGB;
     }
-    if (rows.row_format) rows.buffer.resize(size_t(*row_bytes(f.width, rows.row_format)));
-    if (!jpegw::write_jpeg(params, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
+    RowSource rows(f, row_format, std::move(palette));
+    if (rows.status() != Gdiplus::Ok) return rows.status();
+    std::string error;
+    if (!jpegw::write_jpeg(params, next_row, &rows, sink_write, &sink, &error)) {
+        if (!error.empty()) win::SetErrorDetail("libjpeg: " + error);
+        return Gdiplus::Win32Error;
+    }
     return Gdiplus::Ok;
 }
 

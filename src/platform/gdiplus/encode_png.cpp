@@ -11,36 +11,11 @@
 namespace gdip {
 namespace {
 
-struct RowSource {
-    ConstPixelView src;
-    PixelFormat row_format = 0;  // 0: rows are written as stored
-    std::vector<BYTE> buffer;
-
-    const uint8_t* row(int y) {
-        if (!row_format) return src.row(y);
-        ConstPixelView line = src;
-        line.scan0 = src.row(y);
-        line.height = 1;
-        PixelView out{buffer.data(), src.width, 1, int32_t(buffer.size()), row_format, {}, 0};
-        return convert_pixels(line, out) == Gdiplus::Ok ? buffer.data() : nullptr;
-    }
-};
-
 const uint8_t* next_row(void* ctx, int y) {
-    return static_cast<RowSource*>(ctx)->row(y);
+    return static_cast<RowSource*>(ctx)->row(int32_t(y));
 }
 bool sink_write(void* ctx, const uint8_t* data, size_t n) {
     return static_cast<Sink*>(ctx)->write(data, n);
-}
-
-bool grey_ramp(const std::vector<ARGB>& p, int bits) {
-    size_t n = size_t(1) << bits;
-    if (p.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t v = uint32_t(i * 255 / (n - 1));
-        if (p[i] != (0xFF000000u | v << 16 | v << 8 | v)) return false;
-    }
-    return true;
 }
 
 // Palette (padded to the indices the depth can hold) and tRNS up to the last translucent.
@@ -114,24 +89,24 @@ GpStatus encode_png(const Frame& f, const EncodeOptions&, Sink& sink) {
     params.height = f.height;
     params.ppm_x = uint32_t(std::lround(double(f.dpi_x) / 0.0254));
     params.ppm_y = uint32_t(std::lround(double(f.dpi_y) / 0.0254));
-    RowSource rows;
-    rows.src = frame_view(f);
     std::vector<uint8_t> rgb, alpha;
-    if (indexed_format(f.format)) {
+    PixelFormat row_format = 0;
+    if (is_indexed(f.format)) {
         params.bit_depth = pixel_format_bits(f.format);
-        if (grey_ramp(f.palette, params.bit_depth))
+        if (is_grey_ramp(f.palette, params.bit_depth))
             params.color_type = PNG_COLOR_TYPE_GRAY;
         else
             set_palette(f, params, rgb, alpha);
     } else {
-        describe(f, params, &rows.row_format);
-        if (rows.row_format) {
-            auto bytes = row_bytes(f.width, rows.row_format);
-            if (!bytes) return Gdiplus::InvalidParameter;
-            rows.buffer.resize(size_t(*bytes));
-        }
+        describe(f, params, &row_format);
     }
-    if (!pngw::write_png(params, next_row, &rows, sink_write, &sink)) return Gdiplus::Win32Error;
+    RowSource rows(f, row_format);
+    if (rows.status() != Gdiplus::Ok) return rows.status();
+    std::string error;
+    if (!pngw::write_png(params, next_row, &rows, sink_write, &sink, &error)) {
+        if (!error.empty()) win::SetErrorDetail("libpng: " + error);
+        return Gdiplus::Win32Error;
+    }
     return Gdiplus::Ok;
 }
 

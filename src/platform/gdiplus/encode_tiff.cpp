@@ -50,16 +50,6 @@ bool is_bw(const std::vector<ARGB>& p, bool white_first) {
            (p[white_first ? 0 : 1] | 0xFF000000u) == 0xFFFFFFFFu;
 }
 
-bool grey_ramp(const std::vector<ARGB>& p, int bits) {
-    size_t n = size_t(1) << bits;
-    if (p.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t v = uint32_t(i * 255 / (n - 1));
-        if (p[i] != (0xFF000000u | v << 16 | v << 8 | v)) return false;
-    }
-    return true;
-}
-
 // How a frame's rows are laid out in the file.
 struct PageLayout {
     uint16_t photometric = PHOTOMETRIC_RGB;
@@ -72,13 +62,13 @@ struct PageLayout {
 PageLayout layout_for(const Frame& f) {
     PageLayout l;
     int bits = pixel_format_bits(f.format);
-    if (indexed_format(f.format)) {
+    if (is_indexed(f.format)) {
         l.samples = 1;
         l.bits = uint16_t(bits);
         l.photometric = PHOTOMETRIC_PALETTE;
         if (bits == 1 && is_bw(f.palette, false)) l.photometric = PHOTOMETRIC_MINISBLACK;
         if (bits == 1 && is_bw(f.palette, true)) l.photometric = PHOTOMETRIC_MINISWHITE;
-        if (bits > 1 && grey_ramp(f.palette, bits)) l.photometric = PHOTOMETRIC_MINISBLACK;
+        if (bits > 1 && is_grey_ramp(f.palette, bits)) l.photometric = PHOTOMETRIC_MINISBLACK;
         return l;
     }
     l.swap_rb = true;
@@ -116,14 +106,6 @@ PageLayout layout_for(const Frame& f) {
     return l;
 }
 
-void swap_rb(BYTE* row, int32_t width, const PageLayout& l) {
-    size_t sample = l.bits / 8, pixel = sample * l.samples;
-    for (int32_t x = 0; x < width; ++x) {
-        BYTE* p = row + size_t(x) * pixel;
-        for (size_t k = 0; k < sample; ++k) std::swap(p[k], p[2 * sample + k]);
-    }
-}
-
 uint16_t tiff_compression(ULONG c) {
     switch (c) {
         case EncoderValueCompressionCCITT3:
@@ -150,30 +132,38 @@ void set_colormap(TIFF* tif, const Frame& f) {
     TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
 }
 
-class TiffFile {
-  public:
+// One file, open for as many pages as are added; libtiff writes through the sink.
+class TiffFile final : public MultiFrameWriter {
+public:
     TiffFile(std::unique_ptr<Sink> sink, ULONG compression)
         : m_sink(std::move(sink)), m_compression(compression) {}
-    ~TiffFile() { (void)finish(); }
+    ~TiffFile() override {
+        if (m_tif && finish() != Gdiplus::Ok)
+            win::DebugLog("multipage TIFF left incomplete: " + win::GetErrorDetail());
+    }
 
     bool open() {
         m_tif.reset(TIFFClientOpen("lum", "w", m_sink.get(), io_read, io_write, io_seek, io_close,
                                    io_size, io_map, io_unmap));
         return m_tif != nullptr;
     }
-    bool done() const { return !m_tif; }
-    ULONG compression() const { return m_compression; }
 
     GpStatus write_page(const Frame& frame, ULONG compression, bool multipage);
 
-    GpStatus finish() {
+    GpStatus add_frame(const Frame& frame, ULONG compression) override {
+        if (!m_tif) return Gdiplus::WrongState;
+        return write_page(frame, compression ? compression : m_compression, true);
+    }
+
+    GpStatus finish() override {
         if (!m_tif) return Gdiplus::WrongState;
         m_tif.reset();  // TIFFClose writes what is pending
-        bool ok = m_sink->finish() && !m_failed;
+        bool ok = !m_failed && m_sink->finish();
+        if (m_failed && win::GetErrorDetail().empty()) win::SetErrorDetail("TIFF: write failed");
         return ok ? Gdiplus::Ok : Gdiplus::Win32Error;
     }
 
-  private:
+private:
     GpStatus write_rows(const Frame& f, const PageLayout& l);
 
     std::unique_ptr<Sink> m_sink;
@@ -183,22 +173,14 @@ class TiffFile {
 };
 
 GpStatus TiffFile::write_rows(const Frame& f, const PageLayout& l) {
-    auto bytes = row_bytes(f.width, l.row_format ? l.row_format : f.format);
-    if (!bytes) return Gdiplus::InvalidParameter;
-    std::vector<BYTE> row(static_cast<size_t>(*bytes));
-    ConstPixelView src = frame_view(f);
+    // libtiff may scribble on the rows it is given: they always come through the buffer.
+    RowSource rows(f, l.row_format, {}, true);
+    if (l.swap_rb) rows.swap_red_blue(l.bits / 8, l.samples);
+    if (rows.status() != Gdiplus::Ok) return rows.status();
     for (int32_t y = 0; y < f.height; ++y) {
-        if (l.row_format) {
-            ConstPixelView line = src;
-            line.scan0 = src.row(y);
-            line.height = 1;
-            PixelView out{row.data(), f.width, 1, *bytes, l.row_format, {}, 0};
-            if (GpStatus s = convert_pixels(line, out); s != Gdiplus::Ok) return s;
-        } else {
-            std::memcpy(row.data(), src.row(y), row.size());  // libtiff may scribble on it
-        }
-        if (l.swap_rb) swap_rb(row.data(), f.width, l);
-        if (TIFFWriteScanline(m_tif.get(), row.data(), uint32_t(y), 0) < 0) {
+        const uint8_t* row = rows.row(y);
+        if (!row) return Gdiplus::InvalidParameter;
+        if (TIFFWriteScanline(m_tif.get(), const_cast<uint8_t*>(row), uint32_t(y), 0) < 0) {
             m_failed = true;
             return Gdiplus::Win32Error;
         }
@@ -248,8 +230,10 @@ GpStatus TiffFile::write_page(const Frame& frame, ULONG compression, bool multip
 
 }  // namespace
 
-GpStatus encode_tiff(const Frame& frame, const EncodeOptions& opt, std::unique_ptr<Sink> sink,
-                     std::shared_ptr<void>* writer) {
+namespace {
+
+GpStatus open_file(const Frame& frame, const EncodeOptions& opt, std::unique_ptr<Sink> sink,
+                   bool multipage, std::unique_ptr<TiffFile>* out) {
     Frame storage;
     const Frame* f = nullptr;
     if (GpStatus s = frame_at_depth(frame, opt.color_depth, &storage, &f); s != Gdiplus::Ok)
@@ -257,23 +241,40 @@ GpStatus encode_tiff(const Frame& frame, const EncodeOptions& opt, std::unique_p
     ULONG compression = opt.compression ? opt.compression : EncoderValueCompressionLZW;
     auto file = std::make_unique<TiffFile>(std::move(sink), compression);
     if (!file->open()) return Gdiplus::Win32Error;
-    bool multipage = opt.save_flag == EncoderValueMultiFrame;
     if (GpStatus s = file->write_page(*f, compression, multipage); s != Gdiplus::Ok) return s;
-    if (!multipage) return file->finish();
-    // Disposing the head image drops the last reference and so completes the file.
-    *writer =
-        std::shared_ptr<void>(file.release(), [](void* p) { delete static_cast<TiffFile*>(p); });
+    *out = std::move(file);
     return Gdiplus::Ok;
 }
 
-GpStatus tiff_add_page(void* writer, const Frame& frame, ULONG compression) {
-    auto* file = static_cast<TiffFile*>(writer);
-    if (file->done()) return Gdiplus::WrongState;
-    return file->write_page(frame, compression ? compression : file->compression(), true);
+// The sink a one-page file writes through, kept by the caller (its finish() is the caller's).
+class BorrowedSink final : public Sink {
+public:
+    explicit BorrowedSink(Sink& s) : m_s(s) {}
+    bool write(const void* d, size_t n) override { return m_s.write(d, n); }
+    bool seek(uint64_t p) override { return m_s.seek(p); }
+    uint64_t tell() override { return m_s.tell(); }
+    uint64_t size() override { return m_s.size(); }
+    size_t read(void* d, size_t n) override { return m_s.read(d, n); }
+    bool finish() override { return true; }
+
+private:
+    Sink& m_s;
+};
+
+}  // namespace
+
+GpStatus encode_tiff(const Frame& frame, const EncodeOptions& opt, Sink& sink) {
+    std::unique_ptr<TiffFile> file;
+    GpStatus s = open_file(frame, opt, std::make_unique<BorrowedSink>(sink), false, &file);
+    return s == Gdiplus::Ok ? file->finish() : s;
 }
 
-GpStatus tiff_finish(void* writer) {
-    return static_cast<TiffFile*>(writer)->finish();
+GpStatus begin_tiff(const Frame& frame, const EncodeOptions& opt, std::unique_ptr<Sink> sink,
+                    std::unique_ptr<MultiFrameWriter>* writer) {
+    std::unique_ptr<TiffFile> file;
+    GpStatus s = open_file(frame, opt, std::move(sink), true, &file);
+    if (s == Gdiplus::Ok) *writer = std::move(file);
+    return s;
 }
 
 }  // namespace gdip

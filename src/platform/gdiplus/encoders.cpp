@@ -1,85 +1,24 @@
-// The encoder table, encoder parameters, output sinks and the save entry points.
+// Encoder parameters, output sinks and the save entry points.
 #include <algorithm>
+#include <new>
 
 #include "platform/gdiplus/encoders_p.h"
 
 namespace gdip {
 namespace {
 
-constexpr GUID codec_clsid(uint32_t d1) {
-    return ole::MakeGuid(d1, 0x1A04, 0x11D3, 0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E);
-}
-
-enum class Codec { Bmp, Jpeg, Gif, Tiff, Png };
-
-struct EncoderDesc {
-    Codec codec;
-    ImageCodecInfo info;
-};
-
-const std::vector<EncoderDesc>& encoder_table() {
-    static const std::vector<EncoderDesc> table = [] {
-        auto make = [](Codec c, uint32_t id, const GUID& format, const char* name, const char* ext,
-                       const char* mime) {
-            ImageCodecInfo i{codec_clsid(id),
-                             format,
-                             std::string("Built-in ") + name + " Codec",
-                             "",
-                             name,
-                             ext,
-                             mime,
-                             0x00010007,
-                             1};
-            return EncoderDesc{c, i};
-        };
-        return std::vector<EncoderDesc>{
-            make(Codec::Bmp, 0x557CF400, ImageFormatBMP, "BMP", "*.BMP;*.DIB;*.RLE", "image/bmp"),
-            make(Codec::Jpeg, 0x557CF401, ImageFormatJPEG, "JPEG", "*.JPG;*.JPEG;*.JPE;*.JFIF",
-                 "image/jpeg"),
-            make(Codec::Gif, 0x557CF402, ImageFormatGIF, "GIF", "*.GIF", "image/gif"),
-            make(Codec::Tiff, 0x557CF405, ImageFormatTIFF, "TIFF", "*.TIF;*.TIFF", "image/tiff"),
-            make(Codec::Png, 0x557CF406, ImageFormatPNG, "PNG", "*.PNG", "image/png"),
-        };
-    }();
-    return table;
-}
-
-const EncoderDesc* find_encoder(const CLSID* clsid) {
-    if (!clsid) return nullptr;
-    for (const auto& e : encoder_table())
-        if (e.info.Clsid == *clsid) return &e;
-    return nullptr;
-}
-
-// ---- sinks ----------------------------------------------------------------------------
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
 class FileSink final : public Sink {
-  public:
-    explicit FileSink(FILE* f) : m_file(f) { std::setvbuf(f, nullptr, _IOFBF, 1 << 16); }
-    bool write(const void* data, size_t n) override {
-        return std::fwrite(data, 1, n, m_file.get()) == n;
-    }
-    bool seek(uint64_t pos) override { return fseeko(m_file.get(), off_t(pos), SEEK_SET) == 0; }
-    uint64_t tell() override { return uint64_t(ftello(m_file.get())); }
-    uint64_t size() override {
-        off_t here = ftello(m_file.get());
-        fseeko(m_file.get(), 0, SEEK_END);
-        off_t end = ftello(m_file.get());
-        fseeko(m_file.get(), here, SEEK_SET);
-        return uint64_t(end);
-    }
-    size_t read(void* data, size_t n) override { return std::fread(data, 1, n, m_file.get()); }
-    bool finish() override {
-        bool ok = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
-        return std::fclose(m_file.release()) == 0 && ok;
-    }
+public:
+    explicit FileSink(std::unique_ptr<win::OutputFile> file) : m_file(std::move(file)) {}
+    bool write(const void* data, size_t n) override { return m_file->Write(data, n); }
+    bool seek(uint64_t pos) override { return m_file->Seek(pos); }
+    uint64_t tell() override { return m_file->Tell(); }
+    uint64_t size() override { return m_file->Size(); }
+    size_t read(void* data, size_t n) override { return m_file->Read(data, n); }
+    bool finish() override { return m_file->Commit(); }
 
-  private:
-    std::unique_ptr<FILE, FileCloser> m_file;
+private:
+    std::unique_ptr<win::OutputFile> m_file;
 };
 
 class StreamSink final : public Sink {
@@ -123,41 +62,28 @@ class StreamSink final : public Sink {
 
 // ---- saving ---------------------------------------------------------------------------
 
-GpStatus encode_one(Image& img, const EncoderDesc& enc, const EncodeOptions& opt,
+// A multi-frame source writes its active frame.
+GpStatus encode_one(Image& img, const CodecDesc& codec, const EncodeOptions& opt,
                     std::unique_ptr<Sink> sink) {
-    const Frame& f = img.frame();  // a multi-frame source writes its active frame
-    GpStatus s = Gdiplus::Ok;
-    switch (enc.codec) {
-        case Codec::Tiff: {
-            std::shared_ptr<void> writer;
-            s = encode_tiff(f, opt, std::move(sink), &writer);
-            if (s == Gdiplus::Ok && writer) img.multipage_writer = std::move(writer);
-            return s;
-        }
-        case Codec::Bmp:
-            s = encode_bmp(f, opt, *sink);
-            break;
-        case Codec::Jpeg:
-            s = encode_jpeg(f, opt, *sink);
-            break;
-        case Codec::Gif:
-            s = encode_gif(f, opt, *sink);
-            break;
-        case Codec::Png:
-            s = encode_png(f, opt, *sink);
-            break;
+    const Frame& f = img.frame();
+    if (opt.save_flag == EncoderValueMultiFrame && codec.begin_frames) {
+        std::unique_ptr<MultiFrameWriter> writer;
+        GpStatus s = codec.begin_frames(f, opt, std::move(sink), &writer);
+        if (s == Gdiplus::Ok) img.multipage = std::move(writer);
+        return s;
     }
-    if (!sink->finish() && s == Gdiplus::Ok) s = Gdiplus::Win32Error;
-    return s;
+    GpStatus s = codec.encode(f, opt, *sink);
+    if (s != Gdiplus::Ok) return s;  // dropping the sink removes what it wrote
+    return sink->finish() ? Gdiplus::Ok : Gdiplus::Win32Error;
 }
 
-// Checks shared by the file and stream saves; sets the encoder and options.
+// Checks shared by the file and stream saves; sets the codec and options.
 GpStatus prepare_save(GpImage image, const CLSID* clsid, const EncoderParameters* params,
-                      Image** img, const EncoderDesc** enc, EncodeOptions* opt) {
+                      Image** img, const CodecDesc** codec, EncodeOptions* opt) {
     *img = find_bitmap(image);
     if (!*img) return Gdiplus::InvalidParameter;  // metafiles have no encoder here either
-    *enc = find_encoder(clsid);
-    if (!*enc) return Gdiplus::InvalidParameter;
+    *codec = clsid ? find_encoder(*clsid) : nullptr;
+    if (!*codec) return Gdiplus::InvalidParameter;
     if (GpStatus s = parse_options(params, opt); s != Gdiplus::Ok) return s;
     if (is_locked(**img)) return Gdiplus::WrongState;
     return Gdiplus::Ok;
@@ -165,10 +91,10 @@ GpStatus prepare_save(GpImage image, const CLSID* clsid, const EncoderParameters
 
 }  // namespace
 
-std::unique_ptr<Sink> open_file_sink(const char* path) {
-    FILE* f = path && *path ? std::fopen(path, "w+b") : nullptr;
-    if (!f) return nullptr;
-    return std::make_unique<FileSink>(f);
+std::unique_ptr<Sink> open_file_sink(const std::string& path, bool in_place) {
+    auto file = in_place ? win::CreateInPlace(path) : win::CreateReplacement(path);
+    if (!file) return nullptr;
+    return std::make_unique<FileSink>(std::move(file));
 }
 
 std::unique_ptr<Sink> open_stream_sink(IStream* stream) {
@@ -210,7 +136,13 @@ using namespace gdip;
 const std::vector<ImageCodecInfo>& LumGdiplusEncoders() {
     static const std::vector<ImageCodecInfo> list = [] {
         std::vector<ImageCodecInfo> v;
-        for (const auto& e : encoder_table()) v.push_back(e.info);
+        for (const CodecDesc& c : codecs()) {
+            if (!c.encode) continue;
+            std::string name(c.name);
+            v.push_back(ImageCodecInfo{c.clsid, *c.format, "Built-in " + name + " Codec", "",
+                                       name, std::string(c.extensions), std::string(c.mime),
+                                       0x00010007, 1});
+        }
         return v;
     }();
     return list;
@@ -234,26 +166,30 @@ GpStatus GdipGetImageEncodersSize(UINT* count, UINT* size) {
 GpStatus GdipSaveImageToFile(GpImage image, const char* filename, const CLSID* encoder,
                              const EncoderParameters* params) {
     Image* img;
-    const EncoderDesc* enc;
+    const CodecDesc* codec;
     EncodeOptions opt;
-    if (GpStatus s = prepare_save(image, encoder, params, &img, &enc, &opt); s != Gdiplus::Ok)
+    if (GpStatus s = prepare_save(image, encoder, params, &img, &codec, &opt); s != Gdiplus::Ok)
         return s;
     if (!filename) return Gdiplus::InvalidParameter;
-    auto sink = open_file_sink(filename);
+    // A multipage file is written in place, page by page; every other file whole or not at all.
+    bool in_place = opt.save_flag == EncoderValueMultiFrame && codec->begin_frames;
+    if (in_place && img->multipage) return Gdiplus::WrongState;
+    auto sink = open_file_sink(filename, in_place);
     if (!sink) return Gdiplus::Win32Error;
-    return encode_one(*img, *enc, opt, std::move(sink));
+    return guarded([&] { return encode_one(*img, *codec, opt, std::move(sink)); });
 }
 
 GpStatus GdipSaveImageToStream(GpImage image, IStream* stream, const CLSID* encoder,
                                const EncoderParameters* params) {
     Image* img;
-    const EncoderDesc* enc;
+    const CodecDesc* codec;
     EncodeOptions opt;
-    if (GpStatus s = prepare_save(image, encoder, params, &img, &enc, &opt); s != Gdiplus::Ok)
+    if (GpStatus s = prepare_save(image, encoder, params, &img, &codec, &opt); s != Gdiplus::Ok)
         return s;
+    if (opt.save_flag == EncoderValueMultiFrame && img->multipage) return Gdiplus::WrongState;
     auto sink = open_stream_sink(stream);
     if (!sink) return Gdiplus::InvalidParameter;
-    return encode_one(*img, *enc, opt, std::move(sink));
+    return guarded([&] { return encode_one(*img, *codec, opt, std::move(sink)); });
 }
 
 GpStatus GdipSaveAdd(GpImage image, const EncoderParameters* params) {
@@ -262,9 +198,9 @@ GpStatus GdipSaveAdd(GpImage image, const EncoderParameters* params) {
     if (!img || !params) return Gdiplus::InvalidParameter;
     if (GpStatus s = parse_options(params, &opt); s != Gdiplus::Ok) return s;
     if (opt.save_flag != EncoderValueFlush) return Gdiplus::InvalidParameter;
-    if (!img->multipage_writer) return Gdiplus::WrongState;
-    GpStatus s = tiff_finish(img->multipage_writer.get());
-    img->multipage_writer.reset();
+    if (!img->multipage) return Gdiplus::WrongState;
+    GpStatus s = guarded([&] { return img->multipage->finish(); });
+    img->multipage.reset();
     return s;
 }
 
@@ -275,7 +211,7 @@ GpStatus GdipSaveAddImage(GpImage image, GpImage new_image, const EncoderParamet
     if (!img || !page || !params) return Gdiplus::InvalidParameter;
     if (GpStatus s = parse_options(params, &opt); s != Gdiplus::Ok) return s;
     if (opt.save_flag != EncoderValueFrameDimensionPage) return Gdiplus::InvalidParameter;
-    if (!img->multipage_writer) return Gdiplus::WrongState;
+    if (!img->multipage) return Gdiplus::WrongState;
     if (is_locked(*page)) return Gdiplus::WrongState;
-    return tiff_add_page(img->multipage_writer.get(), page->frame(), opt.compression);
+    return guarded([&] { return img->multipage->add_frame(page->frame(), opt.compression); });
 }

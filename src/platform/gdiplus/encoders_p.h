@@ -5,36 +5,16 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/gdiplus/codec_p.h"
 #include "platform/gdiplus/pixels_p.h"
 
 namespace gdip {
 
-// Where an encoder writes: a file or an IStream. Positions are relative to where the
-// output began. Random access is there for libtiff, which seeks back to patch offsets.
-class Sink {
-  public:
-    virtual ~Sink() = default;
-    [[nodiscard]] virtual bool write(const void* data, size_t n) = 0;
-    [[nodiscard]] virtual bool seek(uint64_t position) = 0;
-    virtual uint64_t tell() = 0;
-    virtual uint64_t size() = 0;
-    virtual size_t read(void* data, size_t n) = 0;
-    // Flushes; false when anything written was lost.
-    [[nodiscard]] virtual bool finish() = 0;
-};
-
-// Null when the file cannot be created.
-std::unique_ptr<Sink> open_file_sink(const char* path);
+// A whole-or-nothing replacement of `path`, or (in_place) the file itself held open until
+// the sink goes. Null, with the last error set, when it cannot be created.
+std::unique_ptr<Sink> open_file_sink(const std::string& path, bool in_place);
 // Writes at the stream's current position; keeps a reference to the stream.
 std::unique_ptr<Sink> open_stream_sink(IStream* stream);
-
-// Encoder parameters as the encoders use them; 0 where a parameter was not given.
-struct EncodeOptions {
-    int quality = -1;       // 0..100, -1 for the encoder's default
-    ULONG compression = 0;  // EncoderValueCompression*
-    ULONG color_depth = 0;  // 1, 4, 8, 24, 32
-    ULONG save_flag = 0;    // EncoderValueMultiFrame, FrameDimensionPage, Flush
-};
 
 // InvalidParameter for a parameter with a bad type, count or value.
 [[nodiscard]] GpStatus parse_options(const EncoderParameters* params, EncodeOptions* out);
@@ -56,13 +36,42 @@ struct EncodeOptions {
 [[nodiscard]] GpStatus encode_jpeg(const Frame& frame, const EncodeOptions& opt, Sink& sink);
 [[nodiscard]] GpStatus encode_png(const Frame& frame, const EncodeOptions& opt, Sink& sink);
 [[nodiscard]] GpStatus encode_gif(const Frame& frame, const EncodeOptions& opt, Sink& sink);
-// A one-page TIFF, or with EncoderValueMultiFrame the first page of a file that stays open
-// in `*writer` (its deleter completes the file).
-[[nodiscard]] GpStatus encode_tiff(const Frame& frame, const EncodeOptions& opt,
-                                   std::unique_ptr<Sink> sink, std::shared_ptr<void>* writer);
-// Appends a page to an open multipage file; `compression` 0 keeps the file's.
-[[nodiscard]] GpStatus tiff_add_page(void* writer, const Frame& frame, ULONG compression);
-// Completes the file now; WrongState when it was already completed.
-[[nodiscard]] GpStatus tiff_finish(void* writer);
+[[nodiscard]] GpStatus encode_tiff(const Frame& frame, const EncodeOptions& opt, Sink& sink);
+// The first page of a multipage file that stays open in `*writer`; add_frame's compression 0
+// keeps the file's.
+[[nodiscard]] GpStatus begin_tiff(const Frame& frame, const EncodeOptions& opt,
+                                  std::unique_ptr<Sink> sink,
+                                  std::unique_ptr<MultiFrameWriter>* writer);
+
+// Rows of a frame as an encoder writes them: as stored, or converted to `format` one row at a
+// time into a reused buffer (`copy` also gives stored rows through the buffer, for writers
+// that scribble on what they are given). Blue and red can be swapped for writers that want
+// R, G, B order.
+class RowSource {
+public:
+    RowSource(const Frame& frame, PixelFormat format = 0, std::vector<ARGB> palette = {},
+              bool copy = false);
+    // InvalidParameter when the rows cannot be made (unknown format, width too large).
+    GpStatus status() const { return m_status; }
+    void swap_red_blue(int bytes_per_sample, int samples) {
+        m_swap_sample = bytes_per_sample;
+        m_swap_samples = samples;
+    }
+    // Row y; null when converting it failed.
+    const uint8_t* row(int32_t y);
+    size_t row_bytes() const { return m_buffer.empty() ? size_t(m_stored_bytes) : m_buffer.size(); }
+
+private:
+    ConstPixelView m_src;
+    PixelFormat m_format = 0;
+    std::vector<ARGB> m_palette;
+    std::vector<BYTE> m_buffer;
+    int32_t m_stored_bytes = 0;
+    int m_swap_sample = 0, m_swap_samples = 0;
+    GpStatus m_status = Gdiplus::Ok;
+};
+
+// True when the palette holds 2^bits entries rising evenly from black to white.
+bool is_grey_ramp(const std::vector<ARGB>& palette, int bits);
 
 }  // namespace gdip

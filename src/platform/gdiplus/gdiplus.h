@@ -2,6 +2,7 @@
 // handles of a per-thread table; a stale or unknown handle gives InvalidParameter.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -227,8 +228,20 @@ GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap* bitmap);
 GpStatus GdipCloneImage(GpImage image, GpImage* clone);
 GpStatus GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, PixelFormat format,
                               GpBitmap source, GpBitmap* clone);
+// Disposes the image. When it heads a multipage file that cannot be completed, the image is
+// disposed all the same and the failure (Win32Error) is returned.
 GpStatus GdipDisposeImage(GpImage image);
 GpStatus GdipImageForceValidation(GpImage image);
+
+// Not in the platform's API: one object a host attaches to an image, destroyed with it after
+// its pixels, which may live in memory the object owns (an image engine's record of what the
+// image depends on). Attaching replaces (and destroys) an earlier attachment.
+struct GpImageAttachment {
+    virtual ~GpImageAttachment() = default;
+};
+GpStatus LumGdipSetImageAttachment(GpImage image, std::unique_ptr<GpImageAttachment> attachment);
+// Null for an unknown handle or an image without one.
+GpImageAttachment* LumGdipGetImageAttachment(GpImage image);
 GpStatus GdipGetImageType(GpImage image, ImageType* type);
 GpStatus GdipGetImageRawFormat(GpImage image, GUID* format);
 GpStatus GdipGetImageWidth(GpImage image, UINT* width);

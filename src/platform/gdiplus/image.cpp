@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/gdiplus/image_p.h"
+#include "platform/win/dib.h"
 
 namespace gdip {
 
@@ -50,6 +51,8 @@ GpStatus copy_frame(const Frame& src, Frame* out) {
     f.palette_flags = src.palette_flags;
     f.dpi_x = src.dpi_x;
     f.dpi_y = src.dpi_y;
+    f.has_properties = src.has_properties;
+    f.properties = src.properties;
     *out = std::move(f);
     return Gdiplus::Ok;
 }
@@ -102,6 +105,25 @@ ARGB argb_of(const RGBQUAD& q) {
     return 0xFF000000 | ARGB(q.rgbRed) << 16 | ARGB(q.rgbGreen) << 8 | q.rgbBlue;
 }
 
+// The formats a DIB maps onto in place: its depth, and for 16 and 32 bits its masks.
+PixelFormat dib_format(const win::DibHeader& h) {
+    const uint32_t* m = h.masks;
+    switch (h.bits) {
+        case 1: return PixelFormat1bppIndexed;
+        case 4: return PixelFormat4bppIndexed;
+        case 8: return PixelFormat8bppIndexed;
+        case 24: return PixelFormat24bppRGB;
+        case 16:
+            if (m[0] == 0x7C00 && m[1] == 0x3E0 && m[2] == 0x1F) return PixelFormat16bppRGB555;
+            if (m[0] == 0xF800 && m[1] == 0x7E0 && m[2] == 0x1F) return PixelFormat16bppRGB565;
+            return PixelFormatUndefined;
+        case 32:
+            if (m[0] == 0xFF0000 && m[1] == 0xFF00 && m[2] == 0xFF) return PixelFormat32bppRGB;
+            return PixelFormatUndefined;
+        default: return PixelFormatUndefined;
+    }
+}
+
 PixelFormat format_for_bits(int bits) {
     switch (bits) {
         case 1: return PixelFormat1bppIndexed;
@@ -145,45 +167,26 @@ GpStatus GdipCreateBitmapFromGdiDib(const BITMAPINFO* info, void* bits, GpBitmap
     *bitmap = 0;
     if (!session_started()) return Gdiplus::GdiplusNotInitialized;
     if (!info || !bits) return Gdiplus::InvalidParameter;
-    const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
-        h.biHeight == INT32_MIN || h.biPlanes != 1)
+    // The caller vouches for the header, its masks and its colour table.
+    const auto* p = reinterpret_cast<const uint8_t*>(info);
+    win::DibHeader h;
+    if (!win::ParseDibHeader(p, SIZE_MAX, &h) || h.compressed() || h.core)
         return Gdiplus::InvalidParameter;
-    PixelFormat format = format_for_bits(h.biBitCount);
+    PixelFormat format = dib_format(h);
     if (!format) return Gdiplus::InvalidParameter;
-    if (h.biCompression == BI_BITFIELDS) {
-        if (h.biBitCount != 16 && h.biBitCount != 32) return Gdiplus::InvalidParameter;
-        // Masks follow a 40-byte header; larger headers hold them in their own fields.
-        const DWORD* masks = reinterpret_cast<const DWORD*>(
-            reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER));
-        if (h.biBitCount == 16 && masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F)
-            format = PixelFormat16bppRGB565;
-        else if (h.biBitCount == 16 &&
-                 !(masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F))
-            return Gdiplus::InvalidParameter;
-        else if (h.biBitCount == 32 &&
-                 !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
-            return Gdiplus::InvalidParameter;
-    } else if (h.biCompression != BI_RGB) {
-        return Gdiplus::InvalidParameter;
-    }
-    int32_t rows = h.biHeight > 0 ? h.biHeight : -h.biHeight;
-    auto stride = aligned_stride(h.biWidth, format);
+    int32_t rows = int32_t(h.height);
+    auto stride = aligned_stride(int32_t(h.width), format);
     if (!stride || !buffer_size(rows, *stride)) return Gdiplus::OutOfMemory;
     Frame f;
-    f.width = h.biWidth;
+    f.width = int32_t(h.width);
     f.height = rows;
     f.format = format;
     // Bottom-up DIBs are viewed in place with a negative stride from their top row.
-    f.stride = h.biHeight > 0 ? -*stride : *stride;
-    f.scan0 = static_cast<BYTE*>(bits) + (h.biHeight > 0 ? ptrdiff_t(rows - 1) * *stride : 0);
+    f.stride = h.top_down ? *stride : -*stride;
+    f.scan0 = static_cast<BYTE*>(bits) + (h.top_down ? 0 : ptrdiff_t(rows - 1) * *stride);
     if (is_indexed(format)) {
-        // The colour table follows the header, whatever its size.
-        const auto* colors = reinterpret_cast<const RGBQUAD*>(
-            reinterpret_cast<const BYTE*>(info) + h.biSize);
-        size_t n = size_t(1) << h.biBitCount;
-        if (h.biClrUsed) n = std::min<size_t>(n, h.biClrUsed);
-        for (size_t i = 0; i < n; ++i) f.palette.push_back(argb_of(colors[i]));
+        const auto* colors = reinterpret_cast<const RGBQUAD*>(p + h.table_offset);
+        for (size_t i = 0; i < h.table_entries; ++i) f.palette.push_back(argb_of(colors[i]));
     }
     return new_bitmap(std::move(f), bitmap);
 }
@@ -324,7 +327,23 @@ GpStatus GdipCloneImage(GpImage image, GpImage* clone) {
 }
 
 GpStatus GdipDisposeImage(GpImage image) {
-    return images().erase(image) ? Gdiplus::Ok : Gdiplus::InvalidParameter;
+    std::unique_ptr<Image> img = images().take(image);
+    if (!img) return Gdiplus::InvalidParameter;
+    if (!img->multipage) return Gdiplus::Ok;
+    GpStatus s = img->multipage->finish();
+    return s == Gdiplus::WrongState ? Gdiplus::Ok : s;
+}
+
+GpStatus LumGdipSetImageAttachment(GpImage image, std::unique_ptr<GpImageAttachment> attachment) {
+    Image* img = find_image(image);
+    if (!img) return Gdiplus::InvalidParameter;
+    img->attachment = std::move(attachment);
+    return Gdiplus::Ok;
+}
+
+GpImageAttachment* LumGdipGetImageAttachment(GpImage image) {
+    Image* img = find_image(image);
+    return img ? img->attachment.get() : nullptr;
 }
 
 GpStatus GdipImageForceValidation(GpImage image) {

@@ -14,9 +14,10 @@ GUID dimension_of(const Image& img) {
 }
 
 PropertyData* find_property(Image& img, PROPID id) {
-    auto it = std::find_if(img.properties.begin(), img.properties.end(),
+    auto& props = img.props();
+    auto it = std::find_if(props.begin(), props.end(),
                            [id](const PropertyData& p) { return p.id == id; });
-    return it == img.properties.end() ? nullptr : &*it;
+    return it == props.end() ? nullptr : &*it;
 }
 
 }  // namespace
@@ -50,21 +51,20 @@ GpStatus GdipImageSelectActiveFrame(GpImage image, const GUID* dimension, UINT i
     // Switching frames under an outstanding lock would write the pixels back elsewhere.
     if (is_locked(*img)) return Gdiplus::WrongState;
     img->active = index;
-    if (!img->frames[index].properties.empty()) img->properties = img->frames[index].properties;
     return Gdiplus::Ok;
 }
 
 GpStatus GdipGetPropertyCount(GpImage image, UINT* count) {
     Image* img = find_image(image);
     if (!img || !count) return Gdiplus::InvalidParameter;
-    *count = UINT(img->properties.size());
+    *count = UINT(img->props().size());
     return Gdiplus::Ok;
 }
 
 GpStatus GdipGetPropertyIdList(GpImage image, UINT count, PROPID* list) {
     Image* img = find_image(image);
-    if (!img || !list || count != img->properties.size()) return Gdiplus::InvalidParameter;
-    for (size_t i = 0; i < img->properties.size(); ++i) list[i] = img->properties[i].id;
+    if (!img || !list || count != img->props().size()) return Gdiplus::InvalidParameter;
+    for (size_t i = 0; i < img->props().size(); ++i) list[i] = img->props()[i].id;
     return Gdiplus::Ok;
 }
 
@@ -104,6 +104,6 @@ GpStatus GdipSetPropertyItem(GpImage image, const PropertyItem* item) {
     if (PropertyData* p = find_property(*img, item->id))
         *p = std::move(data);
     else
-        img->properties.push_back(std::move(data));
+        img->props().push_back(std::move(data));
     return Gdiplus::Ok;
 }

@@ -15,6 +15,7 @@ constexpr size_t kBuffer = 1 << 16;
 struct ErrorState {
     jpeg_error_mgr mgr;
     jmp_buf jump;
+    char text[JMSG_LENGTH_MAX];  // libjpeg's complaint; empty when the sink failed
 };
 
 struct Destination {
@@ -26,7 +27,9 @@ struct Destination {
 };
 
 void on_error(j_common_ptr cinfo) {
-    longjmp(reinterpret_cast<ErrorState*>(cinfo->err)->jump, 1);
+    auto* e = reinterpret_cast<ErrorState*>(cinfo->err);
+    if (e->mgr.msg_code != 0) e->mgr.format_message(cinfo, e->text);
+    longjmp(e->jump, 1);
 }
 void on_message(j_common_ptr) {}
 
@@ -39,6 +42,7 @@ boolean empty_buffer(j_compress_ptr cinfo) {
     auto* d = reinterpret_cast<Destination*>(cinfo->dest);
     if (!d->write(d->ctx, d->buffer, kBuffer)) {
         d->failed = true;
+        cinfo->err->msg_code = 0;
         cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
     }
     init_destination(cinfo);
@@ -70,9 +74,10 @@ void configure(jpeg_compress_struct& c, const JpegParams& params) {
 }  // namespace
 
 bool write_jpeg(const JpegParams& params, RowFn rows, void* row_ctx, WriteFn write,
-                void* write_ctx) {
+                void* write_ctx, std::string* error) {
     jpeg_compress_struct c;
     ErrorState err;
+    err.text[0] = 0;
     Destination dest_storage{};
     Destination* dest = &dest_storage;
     c.err = jpeg_std_error(&err.mgr);
@@ -80,6 +85,7 @@ bool write_jpeg(const JpegParams& params, RowFn rows, void* row_ctx, WriteFn wri
     err.mgr.output_message = on_message;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&c);
+        if (error) *error = err.text;
         return false;
     }
     jpeg_create_compress(&c);
@@ -93,7 +99,10 @@ bool write_jpeg(const JpegParams& params, RowFn rows, void* row_ctx, WriteFn wri
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows(row_ctx, int(c.next_scanline)));
-        if (!row) on_error(reinterpret_cast<j_common_ptr>(&c));
+        if (!row) {
+            c.err->msg_code = 0;
+            on_error(reinterpret_cast<j_common_ptr>(&c));
+        }
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);

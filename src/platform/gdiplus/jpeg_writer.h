@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace gdip::jpegw {
 
@@ -20,8 +21,9 @@ struct JpegParams {
 using RowFn = const uint8_t* (*)(void* ctx, int y);
 using WriteFn = bool (*)(void* ctx, const uint8_t* data, size_t n);
 
-// Baseline JPEG, 4:2:0 for colour, standard Huffman tables. False on any error.
+// Baseline JPEG, 4:2:0 for colour, standard Huffman tables. False on any error; `error`
+// then holds libjpeg's message (empty when the write itself failed).
 bool write_jpeg(const JpegParams& params, RowFn rows, void* row_ctx, WriteFn write,
-                void* write_ctx);
+                void* write_ctx, std::string* error = nullptr);
 
 }  // namespace gdip::jpegw

@@ -114,7 +114,7 @@ GpStatus GdipBitmapLockBits(GpBitmap bitmap, const GpRect* rect, UINT flags, Pix
     r.flags = flags;
     r.format = format;
     r.direct = can_lock_in_place(f, r.rect, format, flags);
-    if (indexed_format(format)) r.palette = palette_for(f, format);
+    if (is_indexed(format)) r.palette = palette_for(f, format);
     if (GpStatus s = place_pixels(f, *data, r); s != Gdiplus::Ok) return s;
 
     if (!r.direct && (flags & ImageLockModeRead)) {
@@ -146,7 +146,7 @@ GpStatus GdipBitmapUnlockBits(GpBitmap bitmap, BitmapData* data) {
     Frame& f = img->frames[r.frame];
     std::vector<ARGB> frame_palette;
     PixelView target = frame_rect_view(f, r.rect);
-    if (indexed_format(f.format) && f.palette.empty()) {
+    if (is_indexed(f.format) && f.palette.empty()) {
         frame_palette = default_palette(f.format);
         target.palette = frame_palette;
     }

@@ -2,14 +2,14 @@
 
 #include <limits>
 
+#include "platform/win/dib.h"
+
 namespace gdip {
 
 std::optional<int32_t> aligned_stride(int32_t width, PixelFormat format) {
-    int bits = pixel_format_bits(format);
-    if (width <= 0 || bits == 0) return std::nullopt;
-    int64_t stride = (int64_t(width) * bits + 31) / 32 * 4;
-    if (stride > std::numeric_limits<int32_t>::max()) return std::nullopt;
-    return int32_t(stride);
+    auto stride = win::DibStride(width, pixel_format_bits(format));
+    if (!stride) return std::nullopt;
+    return int32_t(*stride);
 }
 
 std::optional<size_t> buffer_size(int32_t height, int32_t stride) {

@@ -5,6 +5,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstring>
+
 namespace gdip::pngw {
 namespace {
 
@@ -13,14 +15,24 @@ struct IoState {
     void* ctx;
 };
 
-void on_error(png_structp png, png_const_charp) {
+// libpng's complaint, kept to say why a write failed; empty when the sink failed.
+struct ErrorText {
+    char text[256];
+};
+
+void on_error(png_structp png, png_const_charp message) {
+    auto* e = static_cast<ErrorText*>(png_get_error_ptr(png));
+    if (e && message) {
+        std::strncpy(e->text, message, sizeof e->text - 1);
+        e->text[sizeof e->text - 1] = 0;
+    }
     png_longjmp(png, 1);
 }
 void on_warning(png_structp, png_const_charp) {}
 
 void on_write(png_structp png, png_bytep data, size_t n) {
     auto* io = static_cast<IoState*>(png_get_io_ptr(png));
-    if (!io->write(io->ctx, data, n)) png_error(png, "write failed");
+    if (!io->write(io->ctx, data, n)) png_error(png, "");
 }
 void on_flush(png_structp) {}
 
@@ -41,13 +53,16 @@ void set_header(png_structp png, png_infop info, const PngParams& s) {
 
 }  // namespace
 
-bool write_png(const PngParams& params, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx) {
+bool write_png(const PngParams& params, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx,
+               std::string* error) {
     IoState io{write, write_ctx};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    ErrorText text{};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &text, on_error, on_warning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
+        if (error) *error = text.text;
         return false;
     }
     png_set_write_fn(png, &io, on_write, on_flush);

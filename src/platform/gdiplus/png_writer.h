@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace gdip::pngw {
 
@@ -27,7 +28,9 @@ using RowFn = const uint8_t* (*)(void* ctx, int y);
 // False when the bytes could not be written.
 using WriteFn = bool (*)(void* ctx, const uint8_t* data, size_t n);
 
-// False on any libpng error, a failed write or a null row.
-bool write_png(const PngParams& params, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx);
+// False on any libpng error, a failed write or a null row; `error` then holds libpng's
+// message (empty when the write itself failed).
+bool write_png(const PngParams& params, RowFn rows, void* row_ctx, WriteFn write, void* write_ctx,
+               std::string* error = nullptr);
 
 }  // namespace gdip::pngw

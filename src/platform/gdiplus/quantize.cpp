@@ -263,8 +263,8 @@ GpStatus frame_at_depth(const Frame& src, ULONG depth, Frame* storage, const Fra
             break;
         case 4:
         case 8:
-            if (bits == int(depth) && indexed_format(src.format)) return Gdiplus::Ok;
-            if (indexed_format(src.format) && src.palette.size() <= (1u << depth)) {
+            if (bits == int(depth) && is_indexed(src.format)) return Gdiplus::Ok;
+            if (is_indexed(src.format) && src.palette.size() <= (1u << depth)) {
                 PixelFormat f = depth == 4 ? PixelFormat4bppIndexed : PixelFormat8bppIndexed;
                 GpStatus s = convert_frame(src, f, storage, src.palette);
                 if (s == Gdiplus::Ok) *out = storage;

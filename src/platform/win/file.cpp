@@ -124,7 +124,10 @@ private:
     static constexpr size_t kBufferSize = size_t(1) << 18;
 
     bool fail(int error) {
-        if (!m_error) m_error = error ? error : EIO;
+        if (!m_error) {
+            m_error = error ? error : EIO;
+            win::SetLastErrorFromErrno(m_error, "write", m_path);
+        }
         return false;
     }
     bool write_all(const uint8_t* p, size_t n) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/win/dib.h"
 #include "platform/win/gdi_p.h"
 
 namespace win {
@@ -21,17 +22,17 @@ HBITMAP create_bitmap(int width, int height, int bits_per_pixel, bool bottom_up)
         case 1: case 4: case 8: case 16: case 24: case 32: break;
         default: return 0;
     }
-    int64_t stride = (int64_t(width) * bits_per_pixel + 31) / 32 * 4;
-    int64_t bytes = stride * height;
-    if (stride > std::numeric_limits<int>::max() || bytes > (int64_t(1) << 31)) return 0;
+    auto stride = DibStride(width, bits_per_pixel);
+    auto bytes = DibImageBytes(width, height, bits_per_pixel);
+    if (!stride || !bytes || *bytes > (uint64_t(1) << 31)) return 0;
     GdiBitmap bm;
     bm.width = width;
     bm.height = height;
     bm.bits_per_pixel = bits_per_pixel;
-    bm.stride = int(stride);
+    bm.stride = int(*stride);
     bm.bottom_up = bottom_up;
     try {
-        bm.storage.assign(size_t(bytes), 0);
+        bm.storage.assign(size_t(*bytes), 0);
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -70,19 +71,16 @@ using namespace win;
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE, DWORD) {
     if (bits) *bits = nullptr;
     if (!info || usage != DIB_RGB_COLORS) return 0;
-    const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1) return 0;
-    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) return 0;
-    if (h.biHeight == std::numeric_limits<LONG>::min()) return 0;
-    bool bottom_up = h.biHeight > 0;
-    HBITMAP hbm = create_bitmap(h.biWidth, bottom_up ? h.biHeight : -h.biHeight, h.biBitCount,
-                                bottom_up);
+    // The caller vouches for the header, its masks and its colour table.
+    const auto* p = reinterpret_cast<const uint8_t*>(info);
+    DibHeader h;
+    if (!ParseDibHeader(p, SIZE_MAX, &h) || h.compressed() || h.bits == 2) return 0;
+    HBITMAP hbm = create_bitmap(int(h.width), int(h.height), h.bits, !h.top_down);
     GdiBitmap* bm = find_gdi_bitmap(hbm);
     if (!bm) return 0;
-    if (h.biBitCount <= 8) {
-        size_t n = h.biClrUsed ? std::min<size_t>(h.biClrUsed, 1u << h.biBitCount)
-                               : (1u << h.biBitCount);
-        bm->colors.assign(info->bmiColors, info->bmiColors + n);
+    if (h.bits <= 8) {
+        const auto* colors = reinterpret_cast<const RGBQUAD*>(p + h.table_offset);
+        bm->colors.assign(colors, colors + h.table_entries);
     }
     if (bits) *bits = bm->storage.data();
     return hbm;
