@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <thread>
 
 #include "com/dispatch.h"
 #include "com/typelib.h"
@@ -13,16 +14,35 @@ namespace lumpy {
 
 namespace py = pybind11;
 
-struct Stream {
-    ComPtr<IStream> stream;
-};
-
-struct Picture {
-    ComPtr<IPicture> picture;
-};
-
 // Raises lumtwainpro.ComError(message, hresult, number).
 [[noreturn]] void raise_com_error(HRESULT hr, int32_t number, const std::string& message);
+
+// A COM object belongs to the thread that made it, as an apartment-threaded object does: its
+// handles live in that thread's tables. Used from another thread it fails with
+// RPC_E_WRONG_THREAD. Released on another thread (Python's collector may do that), a control
+// is left alive rather than ending a session that is not the releasing thread's; streams and
+// pictures hand what they free back to their own thread.
+template <class T, bool kReleaseAnywhere>
+struct ThreadBound {
+    explicit ThreadBound(ComPtr<T> o) : object(std::move(o)) {}
+    ThreadBound(const ThreadBound&) = default;
+    ThreadBound& operator=(const ThreadBound&) = default;
+    ~ThreadBound() {
+        if (!kReleaseAnywhere && std::this_thread::get_id() != owner) object.detach();
+    }
+    T* get() const {
+        constexpr HRESULT kWrongThread = static_cast<HRESULT>(0x8001010Eu);  // RPC_E_WRONG_THREAD
+        if (std::this_thread::get_id() != owner)
+            raise_com_error(kWrongThread, 0, "the object was made on another thread");
+        return object.get();
+    }
+
+    ComPtr<T> object;
+    std::thread::id owner = std::this_thread::get_id();
+};
+
+using Stream = ThreadBound<IStream, true>;
+using Picture = ThreadBound<IPicture, true>;
 // Raises ComError for a failing HRESULT of a stream or picture call.
 void check(HRESULT hr, const char* what);
 

@@ -31,35 +31,15 @@ class ComError(Exception):
         return "%s (HRESULT 0x%08X, error %d)" % (self.args[0], self.hresult, self.number)
 )py";
 
-// A control belongs to the thread that made it: its image engine session and images are that
-// thread's. Called from another thread it fails as an apartment-threaded object does; released
-// on another thread (Python's collector may do that) it is left alive rather than ending a
-// session that is not the releasing thread's.
-struct ThreadBound {
-    explicit ThreadBound(ComPtr<IDispatch> o) : object(std::move(o)) {}
-    ThreadBound(const ThreadBound&) = default;
-    ThreadBound& operator=(const ThreadBound&) = default;
-    ~ThreadBound() {
-        if (std::this_thread::get_id() != owner) object.detach();
-    }
-    IDispatch* get() const {
-        constexpr HRESULT kWrongThread = static_cast<HRESULT>(0x8001010Eu);  // RPC_E_WRONG_THREAD
-        if (std::this_thread::get_id() != owner)
-            raise_com_error(kWrongThread, 0, "the control was made on another thread");
-        return object.get();
-    }
-
-    ComPtr<IDispatch> object;
-    std::thread::id owner = std::this_thread::get_id();
-};
+using BoundDispatch = ThreadBound<IDispatch, false>;
 
 struct Control {
-    ThreadBound object;
+    BoundDispatch object;
     std::string coclass;
 };
 
 struct Method {
-    ThreadBound object;
+    BoundDispatch object;
     const com::MemberInfo* member;
 };
 
@@ -132,7 +112,7 @@ Control create(const com::CoclassInfo& c) {
     ComPtr<IDispatch> object;
     hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object.put()));
     if (FAILED(hr)) raise_com_error(hr, 0, c.name + ": CreateInstance failed");
-    return Control{ThreadBound(object), c.name};
+    return Control{BoundDispatch(object), c.name};
 }
 
 py::object optional_text(const std::string& s) {

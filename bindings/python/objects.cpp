@@ -94,8 +94,8 @@ py::object array_to_python(const VARIANT& v) {
 py::object object_to_python(const VARIANT& v) {
     if (!v.punkVal) return py::none();
     ComPtr<IUnknown> unk = v.punkVal;
-    if (auto s = unk.query<IStream>(IID_IStream)) return py::cast(Stream{s});
-    if (auto p = unk.query<IPicture>(IID_IPicture)) return py::cast(Picture{p});
+    if (auto s = unk.query<IStream>(IID_IStream)) return py::cast(Stream(s));
+    if (auto p = unk.query<IPicture>(IID_IPicture)) return py::cast(Picture(p));
     return py::none();
 }
 
@@ -127,9 +127,9 @@ VARIANT to_variant(py::handle value, const com::ParamInfo& param) {
     if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value))
         return sequence_to_variant(value, param.type);
     if (py::isinstance<Stream>(value))
-        return VARIANT::Unknown(ComPtr<IUnknown>(value.cast<Stream&>().stream.get()));
+        return VARIANT::Unknown(ComPtr<IUnknown>(value.cast<Stream&>().get()));
     if (py::isinstance<Picture>(value))
-        return VARIANT::Unknown(ComPtr<IUnknown>(value.cast<Picture&>().picture.get()));
+        return VARIANT::Unknown(ComPtr<IUnknown>(value.cast<Picture&>().get()));
     if (value.is_none()) return VARIANT{};
     throw py::type_error("argument " + param.name + ": unsupported type " +
                          std::string(py::str(value.get_type().attr("__name__"))));
@@ -186,12 +186,12 @@ void register_objects(py::module_& m) {
                  if (count < 0) throw py::value_error("count must not be negative");
                  STATSTG st;
                  uint64_t at = 0;
-                 check(s.stream->Seek(0, STREAM_SEEK_CUR, &at), "Seek");
-                 check(s.stream->Stat(&st, STATFLAG_NONAME), "Stat");
+                 check(s.get()->Seek(0, STREAM_SEEK_CUR, &at), "Seek");
+                 check(s.get()->Stat(&st, STATFLAG_NONAME), "Stat");
                  uint64_t left = st.cbSize > at ? st.cbSize - at : 0;
                  std::string buf(size_t(std::min<uint64_t>(uint64_t(count), left)), '\0');
                  ULONG got = 0;
-                 check(s.stream->Read(buf.data(), ULONG(buf.size()), &got), "Read");
+                 check(s.get()->Read(buf.data(), ULONG(buf.size()), &got), "Read");
                  buf.resize(got);
                  return py::bytes(buf);
              })
@@ -199,55 +199,55 @@ void register_objects(py::module_& m) {
              [](Stream& s, py::bytes data) {
                  std::string b = data;
                  ULONG written = 0;
-                 check(s.stream->Write(b.data(), ULONG(b.size()), &written), "Write");
+                 check(s.get()->Write(b.data(), ULONG(b.size()), &written), "Write");
                  return written;
              })
         .def(
             "Seek",
             [](Stream& s, int64_t offset, DWORD origin) {
                 uint64_t at = 0;
-                check(s.stream->Seek(offset, origin, &at), "Seek");
+                check(s.get()->Seek(offset, origin, &at), "Seek");
                 return at;
             },
             py::arg("offset"), py::arg("origin") = STREAM_SEEK_SET)
         .def("Stat",
              [](Stream& s) {
                  STATSTG st;
-                 check(s.stream->Stat(&st, STATFLAG_NONAME), "Stat");
+                 check(s.get()->Stat(&st, STATFLAG_NONAME), "Stat");
                  py::object ns = py::module_::import("types").attr("SimpleNamespace");
                  return ns(py::arg("cbSize") = st.cbSize, py::arg("type") = st.type);
              })
         .def("SetSize",
-             [](Stream& s, uint64_t size) { check(s.stream->SetSize(size), "SetSize"); });
+             [](Stream& s, uint64_t size) { check(s.get()->SetSize(size), "SetSize"); });
 
     py::class_<Picture>(m, "Picture", "An OLE picture object (IPicture).")
         .def_property_readonly("Handle",
                                [](Picture& p) {
                                    OLE_HANDLE h = 0;
-                                   check(p.picture->get_Handle(&h), "Handle");
+                                   check(p.get()->get_Handle(&h), "Handle");
                                    return h;
                                })
         .def_property_readonly("hPal",
                                [](Picture& p) {
                                    OLE_HANDLE h = 0;
-                                   check(p.picture->get_hPal(&h), "hPal");
+                                   check(p.get()->get_hPal(&h), "hPal");
                                    return h;
                                })
         .def_property_readonly("Type",
                                [](Picture& p) {
                                    SHORT t = 0;
-                                   check(p.picture->get_Type(&t), "Type");
+                                   check(p.get()->get_Type(&t), "Type");
                                    return t;
                                })
         .def_property_readonly("Width",
                                [](Picture& p) {
                                    LONG w = 0;
-                                   check(p.picture->get_Width(&w), "Width");
+                                   check(p.get()->get_Width(&w), "Width");
                                    return w;
                                })
         .def_property_readonly("Height", [](Picture& p) {
             LONG h = 0;
-            check(p.picture->get_Height(&h), "Height");
+            check(p.get()->get_Height(&h), "Height");
             return h;
         });
 
@@ -260,7 +260,7 @@ void register_objects(py::module_& m) {
             ULONG written = 0;
             check(s->Write(b.data(), ULONG(b.size()), &written), "Write");
             check(s->Seek(0, STREAM_SEEK_SET, nullptr), "Seek");
-            return Stream{s};
+            return Stream(s);
         },
         py::arg("data") = py::bytes(""),
         "A stream over a new global memory block holding `data`, positioned at its start.");

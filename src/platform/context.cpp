@@ -49,6 +49,9 @@ ThreadContext::~ThreadContext() {
         m_tables[size_t(k)].reset();
 }
 
+OwnerThread::OwnerThread()
+    : m_mailbox(ThreadContext::current().mailbox()), m_id(std::this_thread::get_id()) {}
+
 ThreadContext& ThreadContext::current() {
     thread_local ThreadContext context;
     if (context.m_mailbox->pending()) context.m_mailbox->drain();

@@ -175,6 +175,23 @@ private:
     std::thread::id m_owner;
 };
 
+// The thread whose tables hold an object's handles. A reference-counted object may be
+// released on any thread; what it frees is freed on its owner thread (at that thread's next
+// use of its context), or was freed already when that thread ended.
+class OwnerThread {
+public:
+    OwnerThread();
+    bool is_current() const { return std::this_thread::get_id() == m_id; }
+    void run(std::function<void()> work) const {
+        if (is_current()) work();
+        else m_mailbox->post(std::move(work));
+    }
+
+private:
+    std::shared_ptr<Mailbox> m_mailbox;
+    std::thread::id m_id;
+};
+
 // The calling thread's table of `kind`.
 template <class T>
 HandleTable<T>& thread_table(HandleKind kind) {

@@ -26,13 +26,20 @@ void twain::OnResize(int32_t& width_twips, int32_t& height_twips) const {
 }
 
 int32_t twain::GetStat() { return m_lastStatus; }
+
+int32_t twain::no_native_image() {
+    // A failing status stays (a host may check once, after a cancelled scan); but success
+    // must never be reported for a file that was not written.
+    return m_lastStatus != LumTwainOk ? m_lastStatus : store(LumTwainInvalidParameter);
+}
 int32_t twain::GetNativeImage() { return m_nativeImageID; }
 void twain::SetNativeImage(int32_t nImageID) { m_nativeImageID = nImageID; }
 
 int32_t twain::CloseImage(int32_t nImageID) {
     if (nImageID == 0) return m_lastStatus;
     store(modGdiplus::DisposeImage(GpImage(nImageID)));
-    if (m_lastStatus == 0) {
+    // A multipage file that failed to complete is reported, but its image is gone all the same.
+    if (m_lastStatus == 0 || !modGdiplus::IsImageAlive(GpImage(nImageID))) {
         if (m_multiPageImageID == nImageID) m_multiPageImageID = 0;
         if (m_nativeImageID == nImageID) m_nativeImageID = 0;
     }

@@ -227,6 +227,8 @@ private:
     void SaveImageState(int32_t image);
     void RestoreImageState(int32_t image);
     int32_t store(int32_t status) { return m_lastStatus = status; }
+    // What a member acting on the native image does without one.
+    int32_t no_native_image();
 
     int32_t m_nativeImageID = 0;
     int32_t m_multiPageImageID = 0;

@@ -66,14 +66,14 @@ float twain::GetVerticalResolution() {
 }
 
 int32_t twain::SetHorizontalResolution(float nHorizontalresolution) {
-    if (m_nativeImageID == 0) return m_lastStatus;
+    if (m_nativeImageID == 0) return no_native_image();
     float vertical = GetVerticalResolution();
     return store(
         modGdiplus::SetImageResolution(img(m_nativeImageID), nHorizontalresolution, vertical));
 }
 
 int32_t twain::SetVerticalResolution(float nVerticalresolution) {
-    if (m_nativeImageID == 0) return m_lastStatus;
+    if (m_nativeImageID == 0) return no_native_image();
     float horizontal = GetHorizontalResolution();
     return store(
         modGdiplus::SetImageResolution(img(m_nativeImageID), horizontal, nVerticalresolution));

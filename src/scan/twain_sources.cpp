@@ -101,7 +101,9 @@ int32_t twain::TwainGetSourceCount() {
 std::string twain::TwainGetSourceName(int32_t nSourceNo) {
     if (TwainGetState() < 3) ENGINE(OpenSourceManager)(0);
     std::string name = copy_text(ENGINE(GetFirstSourceName)());
-    for (int32_t i = 1; i < nSourceNo; ++i) name = copy_text(ENGINE(GetNextSourceName)());
+    // The list ends with an empty name: a number past it need not ask again and again.
+    for (int32_t i = 1; i < nSourceNo && !name.empty(); ++i)
+        name = copy_text(ENGINE(GetNextSourceName)());
     return name;
 }
 

@@ -1,6 +1,9 @@
 // The codec table, decode_bytes, the damaged-file corpus, and loading through the GDI+
 // entry points (streams and files) with a session.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <fstream>
 #include <sstream>
@@ -131,6 +134,58 @@ TEST_F(LoadTest, FileStatuses) {
     EXPECT_EQ(GdipLoadImageFromFile("x", nullptr), Gdiplus::InvalidParameter);
     EXPECT_EQ(GdipCreateBitmapFromFile(m_dir.file("missing.gif").c_str(), &img),
               Gdiplus::FileNotFound);
+}
+
+TEST_F(LoadTest, HugeInputsAreRefusedNotAllocated) {
+    std::string sparse = m_dir.file("huge.bmp");
+    {
+        std::ofstream f(sparse, std::ios::binary);
+        f << "BM";
+    }
+    ASSERT_EQ(truncate(sparse.c_str(), off_t(5) << 30), 0);  // 5 GiB, sparse
+    GpImage img = 0;
+    EXPECT_EQ(GdipLoadImageFromFile(sparse.c_str(), &img), Gdiplus::OutOfMemory);
+    EXPECT_EQ(img, 0u);
+
+    // A stream whose size claim is absurd: the claim must not size an allocation.
+    class Boastful : public RefCounted<IStream> {
+    public:
+        explicit Boastful(Bytes b) : m_bytes(std::move(b)) {}
+        HRESULT QueryInterface(REFIID, void** out) override {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        HRESULT Read(void* buf, ULONG n, ULONG* read) override {
+            ULONG k = ULONG(std::min<size_t>(n, m_bytes.size() - m_pos));
+            std::memcpy(buf, m_bytes.data() + m_pos, k);
+            m_pos += k;
+            if (read) *read = k;
+            return k < n ? S_FALSE : S_OK;
+        }
+        HRESULT Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+        HRESULT Seek(int64_t, DWORD, uint64_t* pos) override {
+            if (pos) *pos = m_pos;
+            return S_OK;
+        }
+        HRESULT SetSize(uint64_t) override { return E_NOTIMPL; }
+        HRESULT Stat(STATSTG* st, DWORD) override {
+            *st = STATSTG{};
+            st->cbSize = uint64_t(1) << 62;
+            return S_OK;
+        }
+        HRESULT Commit(DWORD) override { return S_OK; }
+        HRESULT Clone(IStream** out) override {
+            *out = nullptr;
+            return E_NOTIMPL;
+        }
+
+    private:
+        Bytes m_bytes;
+        size_t m_pos = 0;
+    };
+    auto stream = ComPtr<IStream>::adopt(new Boastful(tiny_bmp()));
+    ASSERT_EQ(GdipLoadImageFromStream(stream.get(), &img), Gdiplus::Ok);
+    keep(img);
 }
 
 TEST_F(LoadTest, FromStreamReadsFromTheCurrentPosition) {

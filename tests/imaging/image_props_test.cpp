@@ -141,7 +141,7 @@ TEST_F(ImageProps, FormatNamesAndDepths) {
     EXPECT_EQ(bits, 0);
 }
 
-TEST_F(ImageProps, EachTiffPageHasItsOwnTags) {
+TEST_F(ImageProps, EachTiffPageHasItsOwnTagsInClonesAndAfterEdits) {
     lumtest::TempDir dir;
     GpImage head = 0, second = 0;
     CreateBlankImage(8, 8, PixelFormat24bppRGB, head);
@@ -157,19 +157,35 @@ TEST_F(ImageProps, EachTiffPageHasItsOwnTags) {
     auto bytes = lumtest::read_file(path);
     GpImage tif = 0;
     ASSERT_EQ(LoadImageFromBytes(tif, SafeArray<uint8_t>::from(bytes), true), 0);
-    auto x_resolution = [&] {
+    auto x_resolution = [&](GpImage image) {
         UINT size = 0;
-        if (GdipGetPropertyItemSize(tif, 282, &size) != 0) return 0.0;
+        if (GdipGetPropertyItemSize(image, 282, &size) != 0) return 0.0;
         std::vector<BYTE> buf(size);
         auto* item = reinterpret_cast<PropertyItem*>(buf.data());
-        GdipGetPropertyItem(tif, 282, size, item);
+        GdipGetPropertyItem(image, 282, size, item);
         uint32_t r[2];
         std::memcpy(r, item->value, 8);
         return double(r[0]) / r[1];
     };
-    EXPECT_EQ(x_resolution(), 100);
+    EXPECT_EQ(x_resolution(tif), 100);
     ASSERT_EQ(SelectPage(tif, 1), 0);
-    EXPECT_EQ(x_resolution(), 300) << "the selected page's tags";
+    EXPECT_EQ(x_resolution(tif), 300) << "the selected page's tags";
     ASSERT_EQ(SelectPage(tif, 0), 0);
-    EXPECT_EQ(x_resolution(), 100);
+    EXPECT_EQ(x_resolution(tif), 100);
+
+    GpImage clone = 0;
+    ASSERT_EQ(GdipCloneImage(tif, &clone), 0);
+    ASSERT_EQ(SelectPage(clone, 1), 0);
+    EXPECT_EQ(x_resolution(clone), 300) << "a clone's pages keep their own tags";
+
+    // An edit of a page's item is kept across page switches.
+    uint32_t edited[2] = {600, 1};
+    PropertyItem item{282, 8, PropertyTagTypeRational, edited};
+    ASSERT_EQ(SelectPage(tif, 1), 0);
+    ASSERT_EQ(GdipSetPropertyItem(tif, &item), 0);
+    ASSERT_EQ(SelectPage(tif, 0), 0);
+    EXPECT_EQ(x_resolution(tif), 100);
+    ASSERT_EQ(SelectPage(tif, 1), 0);
+    EXPECT_EQ(x_resolution(tif), 600);
+    GdipDisposeImage(clone);
 }

@@ -7,7 +7,10 @@
 #include <unordered_set>
 
 #include "platform/context.h"
+#include "platform/ole/ole.h"
 #include "platform/win/win.h"
+
+#define EXPECT_FAILED(hr) EXPECT_TRUE(FAILED(hr))
 
 TEST(HandleTable, StaleAndForeignKindHandlesAreRejected) {
     platform::HandleTable<int> a(platform::HandleKind::Global);
@@ -83,4 +86,26 @@ TEST(ThreadContext, PostingToAnEndedThreadIsRefused) {
     std::shared_ptr<platform::Mailbox> mailbox;
     std::thread([&] { mailbox = platform::ThreadContext::current().mailbox(); }).join();
     EXPECT_FALSE(mailbox->post([] { FAIL() << "must not run"; }));
+}
+
+TEST(ThreadContext, AStreamReleasedOnAnotherThreadFreesItsBlockOnItsOwn) {
+    size_t before = win::live_global_blocks();
+    IStream* raw = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(0, TRUE, &raw), S_OK);
+    ComPtr<IStream> stream = ComPtr<IStream>::adopt(raw);
+    ULONG written = 0;
+    ASSERT_EQ(stream->Write("abc", 3, &written), S_OK);
+    HGLOBAL other_block = 0;
+    std::thread([s = std::move(stream), &other_block]() mutable {
+        other_block = GlobalAlloc(GMEM_MOVEABLE, 8);  // this thread's own block must survive
+        ULONG n = 0;
+        char buf[3];
+        s->Seek(0, STREAM_SEEK_SET, nullptr);
+        EXPECT_FAILED(s->Read(buf, 3, &n)) << "a foreign thread cannot reach the block";
+        s = nullptr;  // the last reference goes here
+        EXPECT_NE(GlobalLock(other_block), nullptr);
+        GlobalUnlock(other_block);
+    }).join();
+    platform::ThreadContext::current();
+    EXPECT_EQ(win::live_global_blocks(), before) << "freed on the owner thread";
 }

@@ -85,6 +85,19 @@ print("ok")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn("ok", r.stdout)
 
+    def test_a_stream_stays_with_its_thread(self):
+        made = []
+        t = threading.Thread(target=lambda: made.append(L.create_stream(b"abc")))
+        t.start()
+        t.join()
+        stream = made.pop()
+        with self.assertRaises(L.ComError) as caught:
+            stream.Read(3)
+        self.assertEqual(caught.exception.hresult, 0x8001010E)  # RPC_E_WRONG_THREAD
+        del stream  # released here; its block was the other thread's
+        mine = L.create_stream(b"xyz")
+        self.assertEqual(mine.Read(3), b"xyz")
+
     def test_objects_released(self):
         work(100, [])
         self.assertEqual(L.DllCanUnloadNow(), 0)

@@ -1,5 +1,8 @@
 // Acquisition through the control against the virtual scanner.
+#include <set>
+
 #include "imaging/image_props.h"
+#include "imaging/modGdiplus.h"
 #include "scan/virtual_scanner.h"
 
 namespace {
@@ -108,4 +111,27 @@ TEST_F(VirtualScannerTest, TransferOptionsReachTheEngine) {
     control->TwainAcquireToImageID();
     EXPECT_EQ(control->TwainGetState(), 1) << "automatic source closing closes what it opened";
     control->CloseImage(control->GetNativeImage());
+}
+
+TEST_F(VirtualScannerTest, ClosedPagesIdentifiersNeverComeBack) {
+    configure("page_size = 10 x 10\n");
+    control->TwainSetHideUI(true);
+    std::set<int32_t> seen;
+    int32_t first = 0;
+    size_t blocks = win::live_global_blocks();
+    // One page at a time, as a batch that saves and closes each page does; identifiers used
+    // to come back after 256 pages.
+    for (int cycle = 0; cycle < 600; ++cycle) {
+        int32_t id = control->TwainAcquireToImageID();
+        ASSERT_NE(id, 0) << "cycle " << cycle << ": " << control->GetStat();
+        ASSERT_TRUE(seen.insert(id).second) << "identifier repeated at cycle " << cycle;
+        if (cycle == 0) first = id;
+        ASSERT_EQ(control->CloseImage(id), 0);
+    }
+    EXPECT_EQ(width_of(first), 0) << "a closed page's identifier reaches nothing";
+    control->SetNativeImage(first);
+    EXPECT_EQ(control->GetWidth(), 0);
+    EXPECT_EQ(control->GetStat(), Gdiplus::InvalidParameter);
+    EXPECT_EQ(modGdiplus::ImageCount(), 0u) << "closed records leave the table";
+    EXPECT_EQ(win::live_global_blocks(), blocks);
 }

@@ -49,10 +49,7 @@ uint32_t block_of(int32_t id) {
     return 0;
 }
 
-size_t live_images() {
-    const auto& t = modGdiplus::ImageTable();
-    return size_t(std::count_if(t.begin(), t.end(), [](const auto& r) { return r.image != 0; }));
-}
+size_t live_images() { return modGdiplus::ImageCount(); }
 
 // A 24-bit BMP whose every pixel is (r, g, b); `ppm` 0 leaves the resolution out.
 void write_bmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b,

@@ -19,27 +19,48 @@ struct Fd {
     }
 };
 
+// Inputs beyond this are refused before anything is allocated: no image the decoders accept
+// needs more.
+constexpr uint64_t kMaxInputBytes = uint64_t(1) << 32;
+
 // FileNotFound when the path names nothing; Win32Error when it cannot be opened or read
-// (a folder, no permission, an I/O error).
+// (a folder, no permission, an I/O error); OutOfMemory when it is too large to hold.
 GpStatus read_file(const char* path, std::vector<uint8_t>* out) {
     Fd f;
     f.fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (f.fd < 0) {
-        bool missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG;
+        int error = errno;
+        win::SetLastErrorFromErrno(error, "open", path);
+        bool missing = error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG;
         return missing ? Gdiplus::FileNotFound : Gdiplus::Win32Error;
     }
     struct stat st {};
-    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return Gdiplus::Win32Error;
-    out->clear();
-    out->reserve(size_t(st.st_size));
-    uint8_t buf[1 << 16];
-    for (;;) {
-        ssize_t k = ::read(f.fd, buf, sizeof buf);
-        if (k < 0 && errno == EINTR) continue;
-        if (k < 0) return Gdiplus::Win32Error;
-        if (k == 0) break;
-        out->insert(out->end(), buf, buf + k);
+    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        win::SetLastErrorFromErrno(errno ? errno : EISDIR, "read", path);
+        return Gdiplus::Win32Error;
     }
+    if (uint64_t(st.st_size) > kMaxInputBytes) {
+        win::SetErrorDetail(std::string("read ") + path + ": too large to load");
+        return Gdiplus::OutOfMemory;
+    }
+    out->clear();
+    out->resize(size_t(st.st_size) + 1);  // one more: a file that grew is read to its end
+    size_t have = 0;
+    for (;;) {
+        if (have == out->size()) {
+            if (out->size() >= kMaxInputBytes) return Gdiplus::OutOfMemory;
+            out->resize(std::min<uint64_t>(out->size() * 2, kMaxInputBytes));
+        }
+        ssize_t k = ::read(f.fd, out->data() + have, out->size() - have);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0) {
+            win::SetLastErrorFromErrno(errno, "read", path);
+            return Gdiplus::Win32Error;
+        }
+        if (k == 0) break;
+        have += size_t(k);
+    }
+    out->resize(have);
     return Gdiplus::Ok;
 }
 
@@ -61,10 +82,8 @@ void reserve_rest(IStream* stream, std::vector<uint8_t>* out) {
     if (FAILED(stream->Stat(&st, STATFLAG_NONAME)) ||
         FAILED(stream->Seek(0, STREAM_SEEK_CUR, &here)) || st.cbSize <= here)
         return;
-    try {
-        out->reserve(size_t(std::min<uint64_t>(st.cbSize - here, uint64_t(1) << 32)));
-    } catch (const std::exception&) {
-    }
+    // A stream may claim any size: the claim only sizes the first allocation.
+    out->reserve(size_t(std::min<uint64_t>(st.cbSize - here, uint64_t(256) << 20)));
 }
 
 GpStatus load_stream(IStream* stream, GpImage* image) {
@@ -92,17 +111,17 @@ GpStatus load_file(const char* filename, GpImage* image) {
 }  // namespace
 
 GpStatus GdipLoadImageFromStream(IStream* stream, GpImage* image) {
-    return load_stream(stream, image);
+    return gdip::guarded([&] { return load_stream(stream, image); });
 }
 
 GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap* bitmap) {
-    return load_stream(stream, bitmap);
+    return gdip::guarded([&] { return load_stream(stream, bitmap); });
 }
 
 GpStatus GdipLoadImageFromFile(const char* filename, GpImage* image) {
-    return load_file(filename, image);
+    return gdip::guarded([&] { return load_file(filename, image); });
 }
 
 GpStatus GdipCreateBitmapFromFile(const char* filename, GpBitmap* bitmap) {
-    return load_file(filename, bitmap);
+    return gdip::guarded([&] { return load_file(filename, bitmap); });
 }

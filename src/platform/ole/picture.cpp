@@ -1,4 +1,5 @@
 // OLE picture objects over GDI handles.
+#include "platform/context.h"
 #include "platform/ole/ole.h"
 #include "platform/win/win.h"
 
@@ -9,15 +10,9 @@ namespace {
 class Picture final : public RefCounted<IPicture> {
 public:
     Picture(const PICTDESC& desc, bool own) : m_desc(desc), m_own(own) {}
+    // The handle belongs to the thread that made the picture: deleted there.
     ~Picture() override {
-        if (!m_own) return;
-        switch (m_desc.picType) {
-            case PICTYPE_BITMAP: DeleteObject(m_desc.bmp.hbitmap); break;
-            case PICTYPE_METAFILE: DeleteMetaFile(m_desc.wmf.hmeta); break;
-            case PICTYPE_ICON: DestroyIcon(m_desc.icon.hicon); break;
-            case PICTYPE_ENHMETAFILE: DeleteEnhMetaFile(m_desc.emf.hemf); break;
-            default: break;
-        }
+        if (m_own) m_owner.run([d = m_desc] { delete_handle(d); });
     }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
@@ -75,7 +70,18 @@ private:
     }
 
     PICTDESC m_desc;
+    static void delete_handle(const PICTDESC& d) {
+        switch (d.picType) {
+            case PICTYPE_BITMAP: DeleteObject(d.bmp.hbitmap); break;
+            case PICTYPE_METAFILE: DeleteMetaFile(d.wmf.hmeta); break;
+            case PICTYPE_ICON: DestroyIcon(d.icon.hicon); break;
+            case PICTYPE_ENHMETAFILE: DeleteEnhMetaFile(d.emf.hemf); break;
+            default: break;
+        }
+    }
+
     bool m_own;
+    platform::OwnerThread m_owner;
 };
 
 }  // namespace

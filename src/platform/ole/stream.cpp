@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/context.h"
 #include "platform/ole/ole.h"
 #include "platform/win/win.h"
 
@@ -52,8 +53,9 @@ class HGlobalStream final : public StreamBase {
 public:
     HGlobalStream(HGLOBAL mem, bool delete_on_release)
         : m_mem(mem), m_delete(delete_on_release), m_size(GlobalSize(mem)) {}
+    // The block is a handle of the thread that made the stream: freed there.
     ~HGlobalStream() override {
-        if (m_delete) GlobalFree(m_mem);
+        if (m_delete) m_owner.run([mem = m_mem] { GlobalFree(mem); });
     }
 
     HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
@@ -105,6 +107,7 @@ private:
     HGLOBAL m_mem;
     bool m_delete;
     uint64_t m_size;
+    platform::OwnerThread m_owner;
 };
 
 // A read-only view of memory the caller keeps alive.
