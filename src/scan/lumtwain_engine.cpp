@@ -1,43 +1,31 @@
 #include "scan/lumtwain_engine.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <map>
 #include <string>
+
+#include "platform/win/win.h"
 
 namespace lumtwain {
 namespace {
 
-std::string library_dir() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&library_dir), &info) && info.dli_fname) {
-        std::string path = info.dli_fname;
-        size_t slash = path.rfind('/');
-        if (slash != std::string::npos) return path.substr(0, slash + 1);
-    }
-    return "";
-}
-
 std::string engine_path() {
-    if (const char* env = std::getenv("LUMTWAIN_ENGINE")) return env;
-    return library_dir() + "liblumtwain.so";
+    std::string configured = win::GetEnvironmentString("LUMTWAIN_ENGINE");
+    if (!configured.empty()) return configured;
+    std::string self = win::ModuleFileOf(reinterpret_cast<const void*>(&engine_path));
+    return self.substr(0, self.rfind('/') + 1) + "liblumtwain.so";
 }
 
-// Loads the engine (once per path) and returns its handle; sets `error` when it cannot.
-void* engine_handle(int32_t* error) {
-    thread_local std::map<std::string, void*> loaded;
+// Loads the engine (once per path) and returns its handle; sets `error` and `why` when it
+// cannot.
+HMODULE engine_handle(int32_t* error, std::string* why) {
+    thread_local std::map<std::string, HMODULE> loaded;
     std::string path = engine_path();
     if (auto it = loaded.find(path); it != loaded.end()) return it->second;
-    struct stat st{};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
-        *error = ComError::kFileNotFound;
-        return nullptr;
-    }
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    HMODULE handle = LoadLibraryA(path.c_str());
     if (!handle) {
-        *error = ComError::kErrorLoadingLibrary;
+        *error = GetLastError() == ERROR_MOD_NOT_FOUND ? ComError::kFileNotFound
+                                                       : ComError::kErrorLoadingLibrary;
+        *why = win::GetErrorDetail();
         return nullptr;
     }
     loaded[path] = handle;
@@ -48,23 +36,26 @@ void* engine_handle(int32_t* error) {
 
 void* resolve(const char* name) {
     int32_t error = 0;
-    void* handle = engine_handle(&error);
+    std::string why;
+    HMODULE handle = engine_handle(&error, &why);
     if (!handle) {
         throw ComError(error, error == ComError::kFileNotFound
-                                  ? "File not found: liblumtwain.so"
-                                  : "Error loading DLL: liblumtwain.so");
+                                  ? "File not found: liblumtwain.so (" + why + ")"
+                                  : "Error loading DLL: liblumtwain.so (" + why + ")");
     }
-    void* fn = ::dlsym(handle, name);
+    FARPROC fn = GetProcAddress(handle, name);
     if (!fn)
-        throw ComError(ComError::kEntryPointNotFound,
-                       std::string("Can't find DLL entry point ") + name + " in liblumtwain.so");
-    return fn;
+        throw ComError(ComError::kEntryPointNotFound, std::string("Can't find DLL entry point ") +
+                                                          name + " in liblumtwain.so (" +
+                                                          win::GetErrorDetail() + ")");
+    return reinterpret_cast<void*>(fn);
 }
 
 void* try_resolve(const char* name) noexcept {
     int32_t error = 0;
-    void* handle = engine_handle(&error);
-    return handle ? ::dlsym(handle, name) : nullptr;
+    std::string why;
+    HMODULE handle = engine_handle(&error, &why);
+    return handle ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
 }
 
 }  // namespace lumtwain

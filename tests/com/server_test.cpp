@@ -1,6 +1,7 @@
 // The in-process server: class factories, unloading, IObjectSafety, registration and
 // controls on several threads.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -177,6 +178,20 @@ TEST_F(Registration, RoundTripKeepsOtherEntries) {
     EXPECT_EQ(text.find("LumTwainPro"), std::string::npos);
     EXPECT_NE(text.find("[CLSID\\{11111111-2222-3333-4444-555555555555}]\nname=other"),
               std::string::npos);
+}
+
+TEST_F(Registration, NoPredictableTemporaryFileIsFollowed) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    // Whatever an attacker plants beside the file, as a link to a file of the user's, is
+    // neither followed nor overwritten.
+    std::string victim = m_dir.file("victim.txt");
+    std::ofstream(victim) << "precious";
+    for (const std::string& name :
+         {m_file + ".tmp" + std::to_string(getpid()), m_file + ".tmp", m_file + "~"})
+        ASSERT_EQ(symlink(victim.c_str(), name.c_str()), 0);
+    ASSERT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(read_file(victim), "precious");
+    EXPECT_EQ(read_file(m_file).find("LumTwainPro"), std::string::npos);
 }
 
 TEST_F(Registration, UnwritableLocationFails) {

@@ -10,7 +10,6 @@ namespace {
 struct Session {
     std::vector<ULONG> tokens;
     ULONG next_token = 1;
-    std::optional<std::string> version;  // set by LumGdiplusSetFileVersion
 };
 
 Session& session() {
@@ -48,10 +47,6 @@ void GdiplusShutdown(ULONG token) {
     for (auto it = live.rbegin(); it != live.rend(); ++it) gdip::images().erase(*it);
 }
 
-void LumGdiplusSetFileVersion(const std::string& version) { session().version = version; }
+void LumGdiplusSetFileVersion(const std::string& version) { win::SetGdiplusFileVersion(version); }
 
-std::string LumGdiplusFileVersion() {
-    if (session().version) return *session().version;
-    if (const char* env = std::getenv("LUMTWAIN_GDIPLUS_VERSION")) return env;
-    return "6.1.7601.24546";
-}
+std::string LumGdiplusFileVersion() { return win::GdiplusFileVersion(); }

@@ -1,18 +1,32 @@
-// Version resources: only the gdiplus stand-in has one.
-#include <cstdio>
+// Version resources: only the gdiplus stand-in has one, its file version set per thread.
 #include <strings.h>
 
-#include "platform/gdiplus/gdiplus.h"
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "platform/win/win.h"
 
 namespace {
+
+std::optional<std::string>& thread_version() {
+    thread_local std::optional<std::string> v;
+    return v;
+}
 
 bool is_gdiplus(const char* filename) {
     return filename && strcasecmp(filename, "gdiplus.dll") == 0;
 }
 
+std::string gdiplus_version() {
+    if (thread_version()) return *thread_version();
+    if (const char* env = std::getenv("LUMTWAIN_GDIPLUS_VERSION")) return env;
+    return "6.1.7601.24546";
+}
+
 // Parses "a.b.c.d"; false when the resource is absent or unreadable.
 bool fixed_info(VS_FIXEDFILEINFO* out) {
-    std::string v = LumGdiplusFileVersion();
+    std::string v = gdiplus_version();
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (v.empty() || std::sscanf(v.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) < 1) return false;
     *out = VS_FIXEDFILEINFO{};
@@ -30,7 +44,7 @@ bool fixed_info(VS_FIXEDFILEINFO* out) {
 DWORD GetFileVersionInfoSizeA(const char* filename, DWORD* handle) {
     if (handle) *handle = 0;
     VS_FIXEDFILEINFO info;
-    if (!is_gdiplus(filename) || LumGdiplusFileVersion().empty()) return 0;
+    if (!is_gdiplus(filename) || gdiplus_version().empty()) return 0;
     (void)info;
     return sizeof(VS_FIXEDFILEINFO);
 }
@@ -48,3 +62,8 @@ BOOL VerQueryValueA(const void* block, const char* sub_block, void** buffer, UIN
     if (len) *len = sizeof(VS_FIXEDFILEINFO);
     return TRUE;
 }
+
+namespace win {
+void SetGdiplusFileVersion(const std::string& version) { thread_version() = version; }
+std::string GdiplusFileVersion() { return gdiplus_version(); }
+}  // namespace win

@@ -238,6 +238,50 @@ DWORD GetFileVersionInfoSizeA(const char* filename, DWORD* handle);
 BOOL GetFileVersionInfoA(const char* filename, DWORD handle, DWORD len, void* data);
 BOOL VerQueryValueA(const void* block, const char* sub_block, void** buffer, UINT* len);
 
+namespace win {
+// The file version "gdiplus.dll" reports on the calling thread: the value set here, else
+// LUMTWAIN_GDIPLUS_VERSION, else 6.1.7601.24546. Empty: no version resource; "error": an
+// unreadable one.
+void SetGdiplusFileVersion(const std::string& version);
+std::string GdiplusFileVersion();
+}  // namespace win
+
+// ---- Modules -------------------------------------------------------------------------
+using HMODULE = void*;
+using FARPROC = void (*)();
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+
+// Null with the last error set (ERROR_MOD_NOT_FOUND when there is no such file,
+// ERROR_BAD_EXE_FORMAT when it cannot be loaded) and the path and the loader's words as the
+// error detail.
+HMODULE LoadLibraryA(const char* path);
+// Null with ERROR_PROC_NOT_FOUND and the detail when the module has no such export.
+FARPROC GetProcAddress(HMODULE module, const char* name);
+BOOL FreeLibrary(HMODULE module);
+
+namespace win {
+// The file of the module that holds `address` (GetModuleHandleEx from an address, then
+// GetModuleFileName), as an absolute path; empty when unknown.
+std::string ModuleFileOf(const void* address);
+}  // namespace win
+
+// ---- Registry ------------------------------------------------------------------------
+namespace win {
+// The registry is a per-user text file of [key] sections holding name=value lines:
+// LUMTWAIN_REGISTRY when set, else $XDG_CONFIG_HOME/lumtwainpro/registry.ini, else
+// $HOME/.config/lumtwainpro/registry.ini. Empty when none can be named.
+std::string RegistryPath();
+struct RegistryKey {
+    std::string name;
+    std::vector<std::string> values;  // "name=value"
+};
+// In one whole-or-nothing rewrite of the file: removes the keys named in `remove` (compared
+// without regard to case) and appends `add`. Every other key stays as it was. False, with
+// the last error set, when the file cannot be written.
+bool UpdateRegistry(const std::vector<std::string>& remove, const std::vector<RegistryKey>& add);
+bool RegistryExists();
+}  // namespace win
+
 // ---- Environment ---------------------------------------------------------------------
 // Length copied (without NUL), the size needed when `size` is too small, 0 when unset.
 DWORD GetEnvironmentVariableA(const char* name, char* buffer, DWORD size);
