@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/win.h"
 #include "scan/twain.h"
 
 namespace {
@@ -66,6 +67,12 @@ std::string describe(int status) {
 int fail(const std::string& message) {
     std::fprintf(stderr, "lumscan: %s\n", message.c_str());
     return 1;
+}
+
+// The status in words, with the library's reason when it kept one.
+std::string describe_failure(int status) {
+    std::string why = win::GetErrorDetail();
+    return why.empty() ? describe(status) : describe(status) + " (" + why + ")";
 }
 
 std::string extension(const std::string& path) {
@@ -188,10 +195,11 @@ int save_page(twain& t, const Options& o, int page, int32_t id, std::vector<std:
     for (size_t i = 0; i < o.outputs.size(); ++i) {
         std::string path = page_path(o.outputs[i], page);
         int status;
+        win::ClearErrorDetail();
         if (int(i) == collector && page == 1) status = t.TiffSaveAsNativeMultiPage(path, o.compression);
         else if (int(i) == collector) status = t.TiffAddToNativeMultipage(id);
         else status = save(t, path, o);
-        if (status != 0) return fail("cannot save " + path + ": " + describe(status));
+        if (status != 0) return fail("cannot save " + path + ": " + describe_failure(status));
         std::fprintf(stderr, " -> %s", path.c_str());
         if (int(i) != collector) written->push_back(path);
     }
@@ -226,8 +234,15 @@ int scan(const Options& o, std::vector<std::string>* written) {
         if (!collecting || page > 1) t.CloseImage(id);
         if (result != 0 || !o.feeder) break;
     }
-    if (collecting && page > 0 && t.TiffCloseNativeMultiPage() == 0 && result == 0)
-        written->push_back(o.outputs[size_t(multipage_output(o))]);
+    if (collecting && page > 0) {
+        const std::string& path = o.outputs[size_t(multipage_output(o))];
+        win::ClearErrorDetail();
+        int status = t.TiffCloseNativeMultiPage();
+        if (status != 0 && result == 0)
+            result = fail("cannot complete " + path + ": " + describe_failure(status));
+        else if (result == 0)
+            written->push_back(path);
+    }
     t.TwainCloseSource();
     return result;
 }

@@ -68,6 +68,28 @@ class Scan(unittest.TestCase):
             self.assertNotEqual(r.returncode, 0)
             self.assertIn("cannot open the source", r.stderr)
 
+    def test_a_failed_save_says_why_and_keeps_the_old_file(self):
+        with tempfile.TemporaryDirectory() as d:
+            r = run("scan", os.path.join(d, "missing", "x.jpg"))
+            self.assertNotEqual(r.returncode, 0)
+            self.assertIn("No such file or directory", r.stderr)
+            out = os.path.join(d, "page.png")
+            with open(out, "wb") as f:
+                f.write(b"old page")
+            # A file size limit stands in for a full disk; the signal it raises is ignored,
+            # so writes fail with EFBIG.
+            script = ("import resource, signal, os, sys; signal.signal(signal.SIGXFSZ, "
+                      "signal.SIG_IGN); resource.setrlimit(resource.RLIMIT_FSIZE, (4096, "
+                      "resource.RLIM_INFINITY)); os.execv(sys.argv[1], sys.argv[1:])")
+            e = dict(os.environ, LUMTWAIN_SANE="0")
+            r = subprocess.run([sys.executable, "-c", script, LUMSCAN, "scan", out],
+                               capture_output=True, text=True, env=e, timeout=120)
+            self.assertNotEqual(r.returncode, 0)
+            self.assertIn("cannot save", r.stderr)
+            with open(out, "rb") as f:
+                self.assertEqual(f.read(), b"old page")
+            self.assertEqual(os.listdir(d), ["page.png"])
+
 
 if __name__ == "__main__":
     unittest_runner.main(__name__)
