@@ -131,32 +131,63 @@ std::string cPDF::EscapeText(std::string_view text) {
     return out;
 }
 
-std::string cPDF::ToAnsi(std::string_view s) {
+namespace {
+
+// The next code point of UTF-8 text; false (one byte consumed) for a broken sequence.
+bool next_code_point(std::string_view s, size_t& i, char32_t& c) {
+    auto b = static_cast<unsigned char>(s[i]);
+    int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+    bool valid = n > 0 && i + size_t(n) <= s.size();
+    for (int k = 1; valid && k < n; ++k) {
+        auto t = static_cast<unsigned char>(s[i + size_t(k)]);
+        valid = (t & 0xC0) == 0x80;
+        c = (c << 6) | (t & 0x3F);
+    }
+    i += valid ? size_t(n) : 1;
+    return valid;
+}
+
+char ansi_of(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return char(c);
+    for (int code = 0x80; code < 0xA0; ++code)
+        if (AnsiToUnicode(static_cast<unsigned char>(code)) == c) return char(code);
+    return '?';
+}
+
+// Info strings are read in PDFDocEncoding, which agrees with Windows-1252 except at 0x80..0x9F
+// and 0xA0: those characters get their PDFDocEncoding codes.
+char pdfdoc_of(char32_t c) {
+    static constexpr std::pair<char32_t, uint8_t> kMoved[] = {
+        {0x2022, 0x80}, {0x2020, 0x81}, {0x2021, 0x82}, {0x2026, 0x83}, {0x2014, 0x84},
+        {0x2013, 0x85}, {0x0192, 0x86}, {0x2039, 0x88}, {0x203A, 0x89}, {0x2030, 0x8B},
+        {0x201E, 0x8C}, {0x201C, 0x8D}, {0x201D, 0x8E}, {0x2018, 0x8F}, {0x2019, 0x90},
+        {0x201A, 0x91}, {0x2122, 0x92}, {0x0152, 0x96}, {0x0160, 0x97}, {0x0178, 0x98},
+        {0x017D, 0x99}, {0x0153, 0x9C}, {0x0161, 0x9D}, {0x017E, 0x9E}, {0x20AC, 0xA0},
+        {0x02C6, 0x1A}, {0x02DC, 0x1F}, {0x00A0, 0x20}};
+    for (auto [u, code] : kMoved)
+        if (u == c) return char(code);
+    char a = ansi_of(c);
+    return static_cast<unsigned char>(a) >= 0x80 && static_cast<unsigned char>(a) < 0xA0 ? '?' : a;
+}
+
+template <class Map>
+std::string single_bytes(std::string_view s, Map map) {
     std::string out;
     for (size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-        bool valid = n > 0 && i + size_t(n) <= s.size();
-        for (int k = 1; valid && k < n; ++k) {
-            auto t = static_cast<unsigned char>(s[i + size_t(k)]);
-            valid = (t & 0xC0) == 0x80;
-            c = (c << 6) | (t & 0x3F);
-        }
-        if (!valid) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        i += size_t(n);
-        char mapped = '?';
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) mapped = char(c);
-        for (int code = 0x80; code < 0xA0 && mapped == '?'; ++code)
-            if (AnsiToUnicode(static_cast<unsigned char>(code)) == c) mapped = char(code);
-        out += mapped;
+        char32_t c = 0;
+        out += next_code_point(s, i, c) ? map(c) : '?';
     }
     return out;
 }
+
+std::string info_text(const std::string& utf8) {
+    return cPDF::EscapeText(single_bytes(utf8, pdfdoc_of));
+}
+
+}  // namespace
+
+std::string cPDF::ToAnsi(std::string_view s) { return single_bytes(s, ansi_of); }
 
 std::string cPDF::CreationDate(int64_t unixSeconds) {
     std::time_t t = std::time_t(unixSeconds);
@@ -306,10 +337,10 @@ bool cPDF::InitPDFFile(const std::string& sFilename) {
 void cPDF::WriteInfo() {
     BeginObject(1);
     std::string date = CreationDate(int64_t(std::time(nullptr)));
-    WriteLine(JoinCR({"<<", "/Title (" + EscapeText(ToAnsi(m_title)) + ")",
-                      "/Author (" + EscapeText(ToAnsi(m_author)) + ")",
-                      "/Creator  (" + EscapeText(ToAnsi(m_creator)) + ")",
-                      "/Producer (" + EscapeText(ToAnsi(m_producer)) + ")",
+    WriteLine(JoinCR({"<<", "/Title (" + info_text(m_title) + ")",
+                      "/Author (" + info_text(m_author) + ")",
+                      "/Creator  (" + info_text(m_creator) + ")",
+                      "/Producer (" + info_text(m_producer) + ")",
                       "/CreationDate (" + date + ")", ">>"}));
     CloseObject();
 }

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ole/com_error.h"
 #include "platform/ole/ole.h"
 
 namespace win {
