@@ -26,7 +26,8 @@ std::vector<uint8_t> colour_rows() {
         for (int32_t x = 0; x < kW; ++x) {
             uint8_t* p = &v[(size_t(y) * kW + x) * 3];
             double n = double((int64_t(x) * 7919 + int64_t(y) * 104729) % 13) - 6;
-            p[2] = uint8_t(std::clamp(128 + 100 * std::sin(x / 23.0) * std::cos(y / 31.0) + n, 0.0, 255.0));
+            p[2] = uint8_t(
+                std::clamp(128 + 100 * std::sin(x / 23.0) * std::cos(y / 31.0) + n, 0.0, 255.0));
             p[1] = uint8_t(std::clamp(128 + 90 * std::sin((x + y) / 41.0) + n, 0.0, 255.0));
             p[0] = uint8_t(std::clamp(255.0 * x / (kW - 1) + n, 0.0, 255.0));
         }
@@ -81,8 +82,12 @@ void SaveAsPdfPage(benchmark::State& state, bool colour) {
     t.CloseImage(int32_t(page));
 }
 
-void BM_SaveAsPdf_Colour(benchmark::State& state) { SaveAsPdfPage(state, true); }
-void BM_SaveAsPdf_Bilevel(benchmark::State& state) { SaveAsPdfPage(state, false); }
+void BM_SaveAsPdf_Colour(benchmark::State& state) {
+    SaveAsPdfPage(state, true);
+}
+void BM_SaveAsPdf_Bilevel(benchmark::State& state) {
+    SaveAsPdfPage(state, false);
+}
 
 // What the colour page's JPEG path costs without the document around it.
 void BM_JpegQ90_Only(benchmark::State& state) {

@@ -15,10 +15,14 @@ namespace pdf {
 
 void Raise(int32_t number) {
     switch (number) {
-        case ComError::kInvalidProcedureCall: throw ComError(number, "Invalid procedure call");
-        case ComError::kOverflow: throw ComError(number, "Overflow");
-        case kBadFileNumber: throw ComError(number, "Bad file name or number");
-        default: throw ComError(number, "Device I/O error");
+        case ComError::kInvalidProcedureCall:
+            throw ComError(number, "Invalid procedure call");
+        case ComError::kOverflow:
+            throw ComError(number, "Overflow");
+        case kBadFileNumber:
+            throw ComError(number, "Bad file name or number");
+        default:
+            throw ComError(number, "Device I/O error");
     }
 }
 
@@ -49,7 +53,9 @@ std::string NameText(std::string_view ansi) {
     return out;
 }
 
-char32_t AnsiToUnicode(unsigned char code) { return modGdiplus::Cp1252ToUnicode(code); }
+char32_t AnsiToUnicode(unsigned char code) {
+    return modGdiplus::Cp1252ToUnicode(code);
+}
 
 }  // namespace pdf
 
@@ -80,8 +86,10 @@ std::string round_decimal(bool negative, std::string digits, int point, int deci
     if (up) {
         int i = int(whole.size()) - 1;
         for (; i >= 0 && whole[size_t(i)] == '9'; --i) whole[size_t(i)] = '0';
-        if (i < 0) whole.insert(0, "1");
-        else ++whole[size_t(i)];
+        if (i < 0)
+            whole.insert(0, "1");
+        else
+            ++whole[size_t(i)];
     }
     if (whole.size() <= size_t(decimals)) whole.insert(0, size_t(decimals) + 1 - whole.size(), '0');
     std::string integer = whole.substr(0, whole.size() - size_t(decimals));
@@ -118,9 +126,15 @@ std::string format_rounded(double value, int significant, int decimals, bool fix
 
 // ---- Byte layout -----------------------------------------------------------------------
 
-std::string cPDF::FormatNumber(double value) { return format_rounded(value, 17, 3, false); }
-std::string cPDF::FormatNumber(float value) { return format_rounded(value, 7, 3, false); }
-std::string cPDF::FormatFixed(float value) { return format_rounded(value, 7, 2, true); }
+std::string cPDF::FormatNumber(double value) {
+    return format_rounded(value, 17, 3, false);
+}
+std::string cPDF::FormatNumber(float value) {
+    return format_rounded(value, 7, 3, false);
+}
+std::string cPDF::FormatFixed(float value) {
+    return format_rounded(value, 7, 2, true);
+}
 
 std::string cPDF::EscapeText(std::string_view text) {
     std::string out;
@@ -187,15 +201,17 @@ std::string info_text(const std::string& utf8) {
 
 }  // namespace
 
-std::string cPDF::ToAnsi(std::string_view s) { return single_bytes(s, ansi_of); }
+std::string cPDF::ToAnsi(std::string_view s) {
+    return single_bytes(s, ansi_of);
+}
 
 std::string cPDF::CreationDate(int64_t unixSeconds) {
     std::time_t t = std::time_t(unixSeconds);
     std::tm tm{};
     localtime_r(&t, &tm);
     char date[40];
-    std::snprintf(date, sizeof date, "D:%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(date, sizeof date, "D:%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     long offset = tm.tm_gmtoff;
     if (offset == 0) return std::string(date) + "Z";
     long minutes = std::labs(offset) / 60;
@@ -277,7 +293,9 @@ int16_t cPDF::BeginObject(int32_t number) {
     return n;
 }
 
-void cPDF::CloseObject() { WriteLine("endobj"); }
+void cPDF::CloseObject() {
+    WriteLine("endobj");
+}
 
 void cPDF::OpenStream(Stream kind) {
     m_streamStart = m_file->Tell();
@@ -337,11 +355,10 @@ bool cPDF::InitPDFFile(const std::string& sFilename) {
 void cPDF::WriteInfo() {
     BeginObject(1);
     std::string date = CreationDate(int64_t(std::time(nullptr)));
-    WriteLine(JoinCR({"<<", "/Title (" + info_text(m_title) + ")",
-                      "/Author (" + info_text(m_author) + ")",
-                      "/Creator  (" + info_text(m_creator) + ")",
-                      "/Producer (" + info_text(m_producer) + ")",
-                      "/CreationDate (" + date + ")", ">>"}));
+    WriteLine(JoinCR(
+        {"<<", "/Title (" + info_text(m_title) + ")", "/Author (" + info_text(m_author) + ")",
+         "/Creator  (" + info_text(m_creator) + ")", "/Producer (" + info_text(m_producer) + ")",
+         "/CreationDate (" + date + ")", ">>"}));
     CloseObject();
 }
 
@@ -382,8 +399,8 @@ void cPDF::WriteResources() {
 
 void cPDF::WritePageTree() {
     BeginObject(3);
-    WriteLine(JoinCR({"<<", "/Type /Pages", "/Count " + Str(m_pages),
-                      "/Kids [" + m_pageKids + " ]", "/Resources 4 0 R", ">>"}));
+    WriteLine(JoinCR({"<<", "/Type /Pages", "/Count " + Str(m_pages), "/Kids [" + m_pageKids + " ]",
+                      "/Resources 4 0 R", ">>"}));
     CloseObject();
 }
 
@@ -409,12 +426,12 @@ int16_t cPDF::BeginPage() {
     m_pages = page;
     int16_t n = BeginObject(0);
     std::string m = FormatNumber(m_margin);
-    WriteLine(JoinCR({"<<", "/Type /Page", "/Parent 3 0 R", "/Contents " + Str(n + 1) + " 0 R",
-                      "/MediaBox [0 0 " + FormatNumber(m_paperWidth) + " " +
-                          FormatNumber(m_paperHeight) + "]",
-                      "/CropBox [" + m + " " + m + " " + FormatNumber(m_paperWidth - m_margin) +
-                          " " + FormatNumber(m_paperHeight - m_margin) + "]",
-                      m_orientation == 1 ? "/Rotate 90" : "", ">>"}));
+    WriteLine(JoinCR(
+        {"<<", "/Type /Page", "/Parent 3 0 R", "/Contents " + Str(n + 1) + " 0 R",
+         "/MediaBox [0 0 " + FormatNumber(m_paperWidth) + " " + FormatNumber(m_paperHeight) + "]",
+         "/CropBox [" + m + " " + m + " " + FormatNumber(m_paperWidth - m_margin) + " " +
+             FormatNumber(m_paperHeight - m_margin) + "]",
+         m_orientation == 1 ? "/Rotate 90" : "", ">>"}));
     CloseObject();
     m_pageKids += Str(n) + " 0 R ";
     BeginObject(n + 1);

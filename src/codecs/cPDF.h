@@ -28,7 +28,7 @@ class OutputFile;
 }
 
 class cPDF {
-public:
+  public:
     cPDF();
     ~cPDF();
     cPDF(const cPDF&) = delete;
@@ -146,7 +146,7 @@ public:
     };
     const FontRecord* Font(int32_t nFont) const;
 
-private:
+  private:
     struct ImageInfo {
         int32_t width = 0, height = 0, resX = 0, resY = 0;
     };

@@ -7,8 +7,12 @@
 using namespace pdf;
 
 namespace {
-std::string F(float v) { return cPDF::FormatNumber(v); }
-std::string F(double v) { return cPDF::FormatNumber(v); }
+std::string F(float v) {
+    return cPDF::FormatNumber(v);
+}
+std::string F(double v) {
+    return cPDF::FormatNumber(v);
+}
 }  // namespace
 
 // ---- Colours and line styles -----------------------------------------------------------
@@ -23,14 +27,20 @@ void cPDF::Color(int32_t color, bool stroke) {
     Content(F(red / 255) + " " + F(green / 255) + " " + F(blue / 255) + (stroke ? " RG" : " rg"));
 }
 
-void cPDF::SetColorStroke(int32_t color) { Color(color, true); }
-void cPDF::SetColorFill(int32_t color) { Color(color, false); }
+void cPDF::SetColorStroke(int32_t color) {
+    Color(color, true);
+}
+void cPDF::SetColorFill(int32_t color) {
+    Color(color, false);
+}
 
 void cPDF::SetDash(float on, float off) {
     Content(on != 0 || off != 0 ? "[" + F(on) + " " + F(off) + "] 0 d" : "[ ] 0 d");
 }
 
-void cPDF::SetLineWidth(float w) { Content(F(w) + " w"); }
+void cPDF::SetLineWidth(float w) {
+    Content(F(w) + " w");
+}
 
 void cPDF::SetLineCap(int16_t cap) {
     if (cap >= 0 && cap <= 2) Content(Str(cap) + " J");
@@ -44,17 +54,34 @@ void cPDF::SetLineJoin(int16_t join) {
 
 void cPDF::PaintPath(int32_t options) {
     switch (options & 7) {
-        case 7: Content("b"); break;
-        case 5: Content("B"); break;
-        case 4: case 6: Content("f"); break;
-        case 3: Content("h"); Content("S"); break;
-        case 2: Content("h"); break;
-        case 1: Content("S"); break;
-        default: break;
+        case 7:
+            Content("b");
+            break;
+        case 5:
+            Content("B");
+            break;
+        case 4:
+        case 6:
+            Content("f");
+            break;
+        case 3:
+            Content("h");
+            Content("S");
+            break;
+        case 2:
+            Content("h");
+            break;
+        case 1:
+            Content("S");
+            break;
+        default:
+            break;
     }
 }
 
-void cPDF::MoveTo(float x, float y) { Content(F(x) + " " + F(y) + " m"); }
+void cPDF::MoveTo(float x, float y) {
+    Content(F(x) + " " + F(y) + " m");
+}
 
 void cPDF::LineTo(float x, float y, int32_t options) {
     Content(F(x) + " " + F(y) + " l");

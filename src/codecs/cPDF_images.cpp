@@ -27,7 +27,9 @@ namespace {
 GpStatus load_image_file(const std::string& path, GpImage& image) {
     return GdipLoadImageFromFile(path.c_str(), &image);
 }
-void release_loaded_image(GpImage image) { GdipDisposeImage(image); }
+void release_loaded_image(GpImage image) {
+    GdipDisposeImage(image);
+}
 
 // Components of the frame of a JPEG file (1 grey, 3 colour, 4 CMYK), 0 when none is found.
 int jpeg_components(const std::vector<uint8_t>& j) {
@@ -65,11 +67,16 @@ int32_t round_dpi(float dpi) {
 // Row bytes and the format the pixels are read in, for the raw path.
 bool raw_layout(int32_t width, int32_t bits, bool indexed, size_t* row, PixelFormat* format) {
     uint64_t w = uint64_t(width);
-    if (indexed && bits == 1) *row = size_t((w + 7) / 8), *format = PixelFormat1bppIndexed;
-    else if (indexed && bits == 4) *row = size_t((w + 1) / 2), *format = PixelFormat4bppIndexed;
-    else if (indexed && bits == 8) *row = size_t(w), *format = PixelFormat8bppIndexed;
-    else if (!indexed) *row = size_t(3 * w), *format = PixelFormat24bppRGB;
-    else return false;
+    if (indexed && bits == 1)
+        *row = size_t((w + 7) / 8), *format = PixelFormat1bppIndexed;
+    else if (indexed && bits == 4)
+        *row = size_t((w + 1) / 2), *format = PixelFormat4bppIndexed;
+    else if (indexed && bits == 8)
+        *row = size_t(w), *format = PixelFormat8bppIndexed;
+    else if (!indexed)
+        *row = size_t(3 * w), *format = PixelFormat24bppRGB;
+    else
+        return false;
     return *row <= size_t(INT_MAX);
 }
 

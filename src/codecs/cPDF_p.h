@@ -18,7 +18,9 @@ constexpr int32_t kDeviceIoError = 57;
 // Dictionary entries of one written line, separated by a single CR.
 std::string JoinCR(std::initializer_list<std::string_view> entries);
 
-inline std::string Str(long long value) { return std::to_string(value); }
+inline std::string Str(long long value) {
+    return std::to_string(value);
+}
 
 // A PDF name's characters: bytes outside the printable range and the delimiters are written
 // as #xx, so that any text makes one valid name.

@@ -13,8 +13,12 @@ using namespace pdf;
 
 namespace {
 
-std::string F(float v) { return cPDF::FormatNumber(v); }
-std::string F(double v) { return cPDF::FormatNumber(v); }
+std::string F(float v) {
+    return cPDF::FormatNumber(v);
+}
+std::string F(double v) {
+    return cPDF::FormatNumber(v);
+}
 
 std::string upper_without_blanks(const std::string& s) {
     std::string out;
@@ -118,8 +122,10 @@ void cPDF::DrawText(float x, float y, const std::string& text, int32_t nFont, fl
     if (!m_file) Raise(kBadFileNumber);
     // A font that was never loaded would be a resource the page cannot find.
     if (!Font(nFont)) return;
-    if (alignment == 1) x -= TextWidth(text, nFont, size);
-    else if (alignment == 2) x -= TextWidth(text, nFont, size) / 2;
+    if (alignment == 1)
+        x -= TextWidth(text, nFont, size);
+    else if (alignment == 2)
+        x -= TextWidth(text, nFont, size) / 2;
     Content("BT");
     Content("/Font" + Str(nFont) + " " + F(size) + " Tf");
     if (angle != 0) {
@@ -176,7 +182,8 @@ int32_t cPDF::LoadFont(const std::string& sFontName, bool bBold, bool bItalic) {
     FontRecord f;
     if (!MeasureFont(*own, bBold, bItalic, f)) return 0;
     std::string base = *own;
-    if (bBold || bItalic) base += std::string(",") + (bBold ? "Bold" : "") + (bItalic ? "Italic" : "");
+    if (bBold || bItalic)
+        base += std::string(",") + (bBold ? "Bold" : "") + (bItalic ? "Italic" : "");
     std::erase(base, ' ');
     f.baseName = NameText(ToAnsi(base));
     f.italicAngle = bItalic ? -11 : 0;

@@ -163,7 +163,7 @@ TEST_F(PdfTest, CallsInABadOrderRaiseInsteadOfCorruptingTheFile) {
     EXPECT_EQ(pdf.PdfAddImage(VARIANT::I4(int32_t(image(4, 4, PixelFormat24bppRGB))), 2), 0);
     EXPECT_EQ(pdf.LoadFont("Liberation Sans"), 0);
     EXPECT_EQ(number_of([&] { pdf.Arc(0, 0, 1, 0, 90, 1, false, 0, 0, 1); }), 5);
-    pdf.DrawImg(1, 0, 0, 10, 10);  // no such image: nothing is written
+    pdf.DrawImg(1, 0, 0, 10, 10);    // no such image: nothing is written
     pdf.DrawText(0, 0, "x", 1, 12);  // no such font
     std::string b = finish(pdf);     // the open page is finished first
     EXPECT_EQ(pdftest::first_content(b), "");

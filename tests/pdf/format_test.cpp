@@ -3,9 +3,9 @@
 
 #include <clocale>
 #include <cmath>
-#include <limits>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 #include "codecs/cPDF.h"
 #include "support/test_env.h"
@@ -81,8 +81,7 @@ TEST_P(Zone, CreationDateStatesTheLocalOffset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, Zone,
-                         ::testing::Values(std::pair{"UTC0", "Z"},
-                                           std::pair{"CET-1", "+01'00'"},
+                         ::testing::Values(std::pair{"UTC0", "Z"}, std::pair{"CET-1", "+01'00'"},
                                            std::pair{"IST-5:30", "+05'30'"},
                                            std::pair{"EST5", "-05'00'"},
                                            std::pair{"NPT-5:45", "+05'45'"}));

@@ -30,7 +30,7 @@ std::string inflate(const std::string& z, size_t size) {
 }
 
 class Images : public PdfTest {
-protected:
+  protected:
     // One page showing the image at one point per pixel.
     std::string one_page(cPDF& pdf, GpImage img, int32_t w, int32_t h, int32_t* number = nullptr) {
         EXPECT_TRUE(pdf.InitPDFFile(path()));
@@ -59,8 +59,8 @@ TEST_F(Images, OneBitImageTenPixelsWideWithItsSixBytePalette) {
                   std::to_string(stream_of(b, 5).size()) + " /Filter/FlateDecode\r\n");
     EXPECT_EQ(inflate(stream_of(b, 5), 16), std::string("\xAA\x80\x55\x40", 4));
     EXPECT_EQ(object_text(b, 6), std::to_string(stream_of(b, 5).size()) + "\r\n");
-    EXPECT_EQ(object_text(b, 7), std::string("<</Length 6 >>\rstream\r\n\0\0\0\xFF\xFF\xFF", 29) +
-                                     "\rendstream\r\n");
+    EXPECT_EQ(object_text(b, 7),
+              std::string("<</Length 6 >>\rstream\r\n\0\0\0\xFF\xFF\xFF", 29) + "\rendstream\r\n");
     EXPECT_NE(b.find("/XObject <<\r/Img1 5 0 R \r\r>>"), std::string::npos);
     EXPECT_NE(b.find("/ProcSet [/PDF /Text /ImageB /ImageC /ImageI ]"), std::string::npos);
     EXPECT_NE(b.find("q\r10.00 0 0 2.00 0.00 0.00 cm /Img1 Do Q\r\n"), std::string::npos);
@@ -77,7 +77,8 @@ TEST_F(Images, SixteenColourPaletteInEightBitFormatIsPaddedTo256Entries) {
     for (int i = 0; i < 32; ++i) rows[size_t(i)] = uint8_t(i % 16);
     GpImage img = image(16, 2, PixelFormat8bppIndexed, rows, 16);
     std::vector<ARGB> colours;
-    for (uint32_t i = 0; i < 16; ++i) colours.push_back(0xFF000000u | (i * 16) << 16 | (255 - i) << 8 | i);
+    for (uint32_t i = 0; i < 16; ++i)
+        colours.push_back(0xFF000000u | (i * 16) << 16 | (255 - i) << 8 | i);
     set_palette(img, colours);
     cPDF pdf;
     cPDF& p = pdf;

@@ -63,8 +63,8 @@ inline long long length_object(const std::string& pdf, const std::map<long long,
 }
 
 // Checks every stream's length; `text` gets the file with stream data blanked out.
-inline std::string check_streams(const std::string& pdf,
-                                 const std::map<long long, size_t>& objects, std::string* text) {
+inline std::string check_streams(const std::string& pdf, const std::map<long long, size_t>& objects,
+                                 std::string* text) {
     *text = pdf;
     for (size_t p = pdf.find("stream\r\n"); p != std::string::npos;
          p = pdf.find("stream\r\n", p + 1)) {

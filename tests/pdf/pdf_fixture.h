@@ -33,7 +33,9 @@ inline Command run(const std::string& command) {
     return c;
 }
 
-inline std::string shell_quote(const std::string& s) { return "'" + s + "'"; }
+inline std::string shell_quote(const std::string& s) {
+    return "'" + s + "'";
+}
 
 struct Raster {
     int width = 0, height = 0;
@@ -48,7 +50,7 @@ struct Raster {
 };
 
 class PdfTest : public ::testing::Test {
-protected:
+  protected:
     PdfTest() { modGdiplus::EngineStartup(); }
     ~PdfTest() override {
         for (GpImage i : m_images) modGdiplus::DisposeImage(i);
@@ -87,8 +89,8 @@ protected:
             d.PixelFormat = format;
             d.Scan0 = const_cast<uint8_t*>(rows.data());
             GpRect r{0, 0, w, h};
-            EXPECT_EQ(modGdiplus::LockImageBits(img, r, modGdiplus::kLockWriteFromBuffer, format, d),
-                      0);
+            EXPECT_EQ(
+                modGdiplus::LockImageBits(img, r, modGdiplus::kLockWriteFromBuffer, format, d), 0);
             EXPECT_EQ(modGdiplus::UnlockImageBits(img, d), 0);
         }
         return img;
@@ -107,9 +109,9 @@ protected:
     // interpolates images drawn at less than four times their size.
     Raster render(const std::string& name, int page = 1) {
         std::string base = path("render");
-        Command c = run("pdftoppm -aa no -aaVector no -r 288 -f " +
-                        std::to_string(page) + " -l " + std::to_string(page) +
-                        " -singlefile " + shell_quote(path(name)) + " " + shell_quote(base));
+        Command c = run("pdftoppm -aa no -aaVector no -r 288 -f " + std::to_string(page) + " -l " +
+                        std::to_string(page) + " -singlefile " + shell_quote(path(name)) + " " +
+                        shell_quote(base));
         EXPECT_EQ(c.status, 0) << c.output;
         Raster r = read_ppm(base + ".ppm");
         r.scale = 4;

@@ -9,7 +9,7 @@ using pdftest::object_text;
 namespace {
 
 class SaveAsPdf : public ::testing::Test {
-protected:
+  protected:
     int32_t native(int32_t w, int32_t h, PixelFormat format, float dpi) {
         GpImage img = 0;
         EXPECT_EQ(modGdiplus::CreateBlankImage(w, h, format, img), 0);
@@ -31,7 +31,8 @@ TEST_F(SaveAsPdf, AnA4PageAt300DpiIs595By842Points) {
     EXPECT_TRUE(t.SaveAsPdf(out));
     std::string b = read(out);
     EXPECT_EQ(pdfcheck::check_pdf(b), "");
-    EXPECT_NE(b.find("/Creator  (Pelorix ToolKit)\r/Producer (Pelorix ToolKit)"), std::string::npos);
+    EXPECT_NE(b.find("/Creator  (Pelorix ToolKit)\r/Producer (Pelorix ToolKit)"),
+              std::string::npos);
     EXPECT_NE(b.find("/Title ()\r/Author (Pelorix ToolKit)"), std::string::npos);
     // 5 image, 6 its length, 7 page, 8 contents, 9 their length.
     EXPECT_NE(object_text(b, 7).find("/MediaBox [0 0 595 842]\r/CropBox [0 0 595 842]\r\r>>"),
@@ -40,8 +41,7 @@ TEST_F(SaveAsPdf, AnA4PageAt300DpiIs595By842Points) {
               "<< /Length 9 0 R >>\rstream\r\nq\r595.00 0 0 842.00 0.00 0.00 cm /Img1 Do Q\r\n"
               "endstream\r\n");
     pdftest::Command info = pdftest::run("pdfinfo " + pdftest::shell_quote(out));
-    EXPECT_NE(info.output.find("595 x 842 pts (A4)"), std::string::npos)
-        << info.output;
+    EXPECT_NE(info.output.find("595 x 842 pts (A4)"), std::string::npos) << info.output;
 }
 
 TEST_F(SaveAsPdf, OneBitPagesKeepTheirPaletteObject) {

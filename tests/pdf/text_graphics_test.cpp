@@ -12,7 +12,7 @@ using pdftest::PdfTest;
 namespace {
 
 class Content : public PdfTest {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(pdf.InitPDFFile(path()));
         pdf.BeginPage();
@@ -77,9 +77,10 @@ TEST_F(Content, PlainRectangleCircleAndCurve) {
     pdf.Rectangle(1, 2, 3, 4, 4, 0);
     pdf.DrawCircle(10, 10, 10, 0);
     pdf.Curve(1, 2, 3, 4, 5, 6, 1);
-    EXPECT_EQ(lines(),
-              "n\r\n1 2 3 4 re\r\nf\r\n10 0 m\r\n15.5 0 20 4.5 20 10 c\r\n20 15.5 15.5 20 10 20 c\r\n"
-              "4.5 20 0 15.5 0 10 c\r\n0 4.5 4.5 0 10 0 c\r\n1 2 3 4 5 6 c\r\nS\r\n");
+    EXPECT_EQ(
+        lines(),
+        "n\r\n1 2 3 4 re\r\nf\r\n10 0 m\r\n15.5 0 20 4.5 20 10 c\r\n20 15.5 15.5 20 10 20 c\r\n"
+        "4.5 20 0 15.5 0 10 c\r\n0 4.5 4.5 0 10 0 c\r\n1 2 3 4 5 6 c\r\nS\r\n");
 }
 
 TEST_F(Content, ArcsAndPies) {
@@ -138,8 +139,9 @@ TEST_F(PdfTest, FormsAreDrawnOnThePagesTheirOptionsChoose) {
                                      "/Length 6 0 R >>\rstream\r\nn\r\n0 0 10 10 re\r\nS\r\n"
                                      "endstream"),
               std::string::npos);
-    EXPECT_NE(b.find("/XObject <<\r\r/Both 5 0 R \r/OddFrom3 7 0 R \r/All 9 0 R \r/Even 11 0 R \r>>"),
-              std::string::npos);
+    EXPECT_NE(
+        b.find("/XObject <<\r\r/Both 5 0 R \r/OddFrom3 7 0 R \r/All 9 0 R \r/Even 11 0 R \r>>"),
+        std::string::npos);
     auto page = [&](int first) { return object_text(b, first + 1); };
     EXPECT_NE(page(13).find("stream\r\n/Both Do\r\n/All Do\r\nendstream"), std::string::npos);
     EXPECT_NE(page(16).find("stream\r\n/Both Do\r\n/All Do\r\n/Even Do\r\nendstream"),
@@ -200,17 +202,21 @@ TEST_F(Fonts, LiberationSansIsMeasuredFromTheInstalledFont) {
     EXPECT_EQ(f->flags, 32);
     std::string b = finish(pdf);
     std::string font = object_text(b, 5);
-    EXPECT_EQ(font.rfind("<< /Type /Font \r/Subtype /TrueType\r/Name /Font1\r/BaseFont /LiberationSans\r"
-              "/FirstChar 32\r/LastChar 255\r/FontDescriptor 6 0 R\r/Encoding /WinAnsiEncoding\r"
-              "/Widths [\r\n278 278 355 ", 0),
-              0u);
+    EXPECT_EQ(
+        font.rfind(
+            "<< /Type /Font \r/Subtype /TrueType\r/Name /Font1\r/BaseFont /LiberationSans\r"
+            "/FirstChar 32\r/LastChar 255\r/FontDescriptor 6 0 R\r/Encoding /WinAnsiEncoding\r"
+            "/Widths [\r\n278 278 355 ",
+            0),
+        0u);
     int max = f->maxWidth;
     std::string bbox = "/FontBBox [ " + std::to_string(-std::lround(0.2 * max)) + " -212 " +
                        std::to_string(max - std::lround(0.2 * max)) + " 905]\r>>";
     EXPECT_NE(object_text(b, 6).find("/Ascent 905\r/Descent -212\r/AvgWidth " +
                                      std::to_string(f->avgWidth) +
                                      "\r/CapHeight 905\r/StemV 0\r/ItalicAngle 0\r/Flags 32\r"
-                                     "/MaxWidth  " + std::to_string(max) + "\r" + bbox),
+                                     "/MaxWidth  " +
+                                     std::to_string(max) + "\r" + bbox),
               std::string::npos);
     EXPECT_NE(b.find("/Font <<\r/Font1 5 0 R \r>>\r"), std::string::npos);
 }
@@ -240,7 +246,9 @@ TEST_F(Fonts, TextIsExtractedAsWrittenAtTheMeasuredWidths) {
     ASSERT_TRUE(pdf.InitPDFFile(path()));
     int32_t font = pdf.LoadFont("Liberation Sans");
     pdf.BeginPage();
-    const std::string text = "Caf\xC3\xA9 \xE2\x82\xAC 5 Stra\xC3\x9F" "e";
+    const std::string text =
+        "Caf\xC3\xA9 \xE2\x82\xAC 5 Stra\xC3\x9F"
+        "e";
     pdf.DrawText(72, 700, text, font, 20);
     float width = pdf.TextWidth(text, font, 20);
     pdf.DrawText(72 + width, 650, "|", font, 20, 1);  // right-aligned to the same edge
@@ -249,7 +257,9 @@ TEST_F(Fonts, TextIsExtractedAsWrittenAtTheMeasuredWidths) {
     EXPECT_NE(text_of("out.pdf").find(text), std::string::npos);
     pdftest::Command box = pdftest::run("pdftotext -bbox " + pdftest::shell_quote(path()) + " -");
     // The last word ends where TextWidth said: x of "Straße" plus its width.
-    size_t at = box.output.find(">Stra\xC3\x9F" "e<");
+    size_t at = box.output.find(
+        ">Stra\xC3\x9F"
+        "e<");
     ASSERT_NE(at, std::string::npos) << box.output;
     size_t line = box.output.rfind("<word", at);
     double xmax = std::atof(box.output.c_str() + box.output.find("xMax=\"", line) + 6);

@@ -100,7 +100,8 @@ Pattern substituted(const LOGFONTA& lf) {
     std::string face(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
     if (face.empty()) face = "sans-serif";
     FcPatternAddString(p.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
-    FcPatternAddInteger(p.get(), FC_WEIGHT, lf.lfWeight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(p.get(), FC_WEIGHT,
+                        lf.lfWeight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(p.get(), FC_SLANT, lf.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(p.get(), FC_OUTLINE, FcTrue);
     FcConfigSubstitute(nullptr, p.get(), FcMatchPattern);
@@ -260,11 +261,11 @@ BYTE charset_of(const FontObject& f) {
     if (!os2 || os2->version == 0 || os2->ulCodePageRange1 == 0)
         return glyph_of(f, U'A') && glyph_of(f, 0xE9) ? ANSI_CHARSET : DEFAULT_CHARSET;
     static constexpr std::pair<int, BYTE> kBits[] = {
-        {0, ANSI_CHARSET},     {1, EASTEUROPE_CHARSET}, {2, RUSSIAN_CHARSET},
-        {3, GREEK_CHARSET},    {4, TURKISH_CHARSET},    {5, HEBREW_CHARSET},
-        {6, ARABIC_CHARSET},   {7, BALTIC_CHARSET},     {8, VIETNAMESE_CHARSET},
-        {16, THAI_CHARSET},    {17, SHIFTJIS_CHARSET},  {18, GB2312_CHARSET},
-        {19, HANGUL_CHARSET},  {20, CHINESEBIG5_CHARSET}, {31, SYMBOL_CHARSET}};
+        {0, ANSI_CHARSET},    {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
+        {3, GREEK_CHARSET},   {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
+        {6, ARABIC_CHARSET},  {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
+        {16, THAI_CHARSET},   {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
+        {19, HANGUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {31, SYMBOL_CHARSET}};
     for (auto [bit, set] : kBits)
         if (os2->ulCodePageRange1 & (1ul << bit)) return set;
     return DEFAULT_CHARSET;
@@ -311,7 +312,9 @@ void fill_metrics(const FontObject& f, TEXTMETRICA* tm) {
     tm->tmCharSet = charset_of(f);
 }
 
-bool valid_dc(HDC dc) { return GetDeviceCaps(dc, BITSPIXEL) != 0; }
+bool valid_dc(HDC dc) {
+    return GetDeviceCaps(dc, BITSPIXEL) != 0;
+}
 
 }  // namespace
 
