@@ -3,13 +3,16 @@
 //   lumscan list
 //   lumscan scan [options] OUTPUT     (OUTPUT may hold %d for the page number)
 //   lumscan demo FOLDER
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "codecs/cPDF.h"
 #include "platform/win/win.h"
 #include "scan/twain.h"
 
@@ -44,8 +47,9 @@ const char* kUsage =
     "  --multipage          write all pages into the first .tif OUTPUT as one file\n"
     "  --quality N          JPEG quality 1..100 (default 75)\n"
     "  --compression C      TIFF compression: lzw, ccitt3, ccitt4, rle, none (default lzw)\n"
-    "OUTPUT's extension chooses the format: .bmp .jpg .png .gif .tif; a %d in it is\n"
-    "replaced by the page number.\n";
+    "OUTPUT's extension chooses the format: .bmp .jpg .png .gif .tif .pdf; a %d in it is\n"
+    "replaced by the page number. A .pdf OUTPUT collects every page of the batch (JPEG for\n"
+    "colour and grey pages, lossless for black and white), each page as large as the scan.\n";
 
 std::string describe(int status) {
     switch (status) {
@@ -101,7 +105,7 @@ int save(twain& t, const std::string& path, const Options& o) {
     }
 }
 
-// 0..4 for bmp, jpg, png, gif, tif; -1 for anything else.
+// 0..5 for bmp, jpg, png, gif, tif, pdf; -1 for anything else.
 int save_kind(const std::string& path) {
     std::string ext = extension(path);
     if (ext == ".bmp") return 0;
@@ -109,8 +113,51 @@ int save_kind(const std::string& path) {
     if (ext == ".png") return 2;
     if (ext == ".gif") return 3;
     if (ext == ".tif" || ext == ".tiff") return 4;
+    if (ext == ".pdf") return 5;
     return -1;
 }
+
+constexpr int kPdf = 5;
+
+// A .pdf output: one document that gets a page per scanned page and appears, whole, when
+// the batch is complete.
+class PdfOutput {
+public:
+    explicit PdfOutput(std::string path) : m_path(std::move(path)) {
+        m_pdf.IndexedAsJpeg(true);  // grey scans as grey JPEG; 1-bit pages stay lossless
+        m_pdf.PDFCreator("lumscan");
+        m_pdf.PDFProducer("LumTwain Pro");
+    }
+    const std::string& path() const { return m_path; }
+
+    // Adds the native image as the next page; false when it cannot.
+    bool add(twain& t, int32_t id) {
+        if (!m_open && !(m_open = m_pdf.InitPDFFile(m_path))) return false;
+        auto points = [](int32_t pixels, float dpi) { return float(pixels) / (dpi > 0 ? dpi : 72) * 72; };
+        float w = points(t.GetWidth(), t.GetHorizontalResolution());
+        float h = points(t.GetHeight(), t.GetVerticalResolution());
+        m_pdf.PaperWidth(w);
+        m_pdf.PaperHeight(h);
+        int32_t image = m_pdf.PdfAddImage(VARIANT::I4(id), 2);
+        if (image < 1) return false;
+        m_pdf.BeginPage();
+        m_pdf.DrawImg(image, 0, 0, w, h);
+        m_pdf.EndPage();
+        return true;
+    }
+    // Completes the file; false when no page was added.
+    bool close() {
+        if (!m_open) return false;
+        m_pdf.ClosePDFFile();
+        m_open = false;
+        return true;
+    }
+
+private:
+    std::string m_path;
+    cPDF m_pdf;
+    bool m_open = false;
+};
 
 // Index of the output that collects every page with --multipage, or -1.
 int multipage_output(const Options& o) {
@@ -190,9 +237,17 @@ void negotiate(twain& t, const Options& o) {
 }
 
 // Saves page `page` (the native image, identifier `id`) to every output.
-int save_page(twain& t, const Options& o, int page, int32_t id, std::vector<std::string>* written) {
+int save_page(twain& t, const Options& o, int page, int32_t id, std::vector<std::string>* written,
+              std::vector<std::unique_ptr<PdfOutput>>& pdfs) {
     int collector = o.multipage ? multipage_output(o) : -1;
+    size_t next_pdf = 0;
     for (size_t i = 0; i < o.outputs.size(); ++i) {
+        if (save_kind(o.outputs[i]) == kPdf) {
+            PdfOutput& pdf = *pdfs[next_pdf++];
+            if (!pdf.add(t, id)) return fail("cannot add page " + std::to_string(page) + " to " + pdf.path());
+            std::fprintf(stderr, " -> %s", pdf.path().c_str());
+            continue;
+        }
         std::string path = page_path(o.outputs[i], page);
         int status;
         win::ClearErrorDetail();
@@ -216,6 +271,9 @@ int scan(const Options& o, std::vector<std::string>* written) {
     negotiate(t, o);
     t.TwainDisableAutoSourceClose(false);  // keep the source open between pages
     bool collecting = o.multipage && multipage_output(o) >= 0;
+    std::vector<std::unique_ptr<PdfOutput>> pdfs;
+    for (const auto& out : o.outputs)
+        if (save_kind(out) == kPdf) pdfs.push_back(std::make_unique<PdfOutput>(out));
     int page = 0, result = 0;
     while (!o.feeder || page == 0 || t.TwainIsFeederLoaded()) {
         std::fprintf(stderr, "scanning page %d ...", page + 1);
@@ -228,7 +286,7 @@ int scan(const Options& o, std::vector<std::string>* written) {
         ++page;
         std::fprintf(stderr, " %dx%d at %.0f dpi", t.GetWidth(), t.GetHeight(),
                      double(t.GetHorizontalResolution()));
-        result = save_page(t, o, page, id, written);
+        result = save_page(t, o, page, id, written, pdfs);
         std::fprintf(stderr, "\n");
         // The first page heads the multipage file and stays open until it is complete.
         if (!collecting || page > 1) t.CloseImage(id);
@@ -243,6 +301,9 @@ int scan(const Options& o, std::vector<std::string>* written) {
         else if (result == 0)
             written->push_back(path);
     }
+    // A batch that failed leaves no PDF behind (and an existing file as it was).
+    for (auto& pdf : pdfs)
+        if (result == 0 && pdf->close()) written->insert(written->begin(), pdf->path());
     t.TwainCloseSource();
     return result;
 }
@@ -260,7 +321,7 @@ int demo(const std::string& folder) {
     o.multipage = true;
     o.resolution = 150;
     o.quality = 85;
-    o.outputs = {folder + "/scan.tif", folder + "/page-%d.jpg"};
+    o.outputs = {folder + "/scan.pdf", folder + "/scan.tif", folder + "/page-%d.jpg"};
     if (int r = scan(o, &written)) return r;
     std::printf("Scanned three pages from the virtual scanner at 150 dpi and wrote:\n");
     for (const auto& f : written)

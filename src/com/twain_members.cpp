@@ -233,10 +233,16 @@ std::vector<MemberInfo> query_rows() {
     };
 }
 
+std::vector<MemberInfo> pdf_rows() {
+    return {
+        row<&twain::SaveAsPdf>(900, "SaveAsPdf", "sFilename"),
+    };
+}
+
 InterfaceInfo build() {
     InterfaceInfo iface{"_twain", kIidTwain, {}};
     for (auto group : {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
-                       current_value_rows, setting_rows, save_rows, query_rows})
+                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows})
         for (auto& m : group()) iface.members.push_back(std::move(m));
     return iface;
 }

@@ -181,6 +181,9 @@ public:
     int32_t TiffAddToNativeMultipage(int32_t nImageID);
     int32_t TiffCloseNativeMultiPage();
 
+    // ---- PDF ----------------------------------------------------------------------------
+    bool SaveAsPdf(const std::string& sFilename);
+
     // ---- Query, cloning and export ------------------------------------------------------
     int32_t CreateClonedImage(int32_t nImageID);
     int32_t CreateClonedImageArea(int32_t nImageID, int32_t nSrcX, int32_t nSrcY, int32_t nWidth,

@@ -35,6 +35,13 @@ class Demo(unittest.TestCase):
                     self.assertEqual(im.format, "JPEG")
                     self.assertEqual(im.info.get("dpi"), (150, 150))
             self.assertIn("scan.tif", r.stdout)
+            pdf = os.path.join(d, "scan.pdf")
+            self.assertTrue(r.stdout.splitlines()[1].strip().startswith(pdf))  # the main result
+            check = subprocess.run(["qpdf", "--check", pdf], capture_output=True, text=True)
+            self.assertEqual(check.returncode, 0, check.stdout)
+            info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True).stdout
+            self.assertIn("Pages:           3", info)
+            self.assertIn("595.2 x 841.92 pts", info)  # 1240 x 1754 pixels at 150 dpi
 
 
 class Scan(unittest.TestCase):
@@ -48,6 +55,41 @@ class Scan(unittest.TestCase):
                     self.assertEqual(im.format, fmt)
                     self.assertEqual(im.size, (620, 877))
             self.assertIn("scanning page 1", r.stderr)
+
+    def test_a_pdf_output_collects_the_batch_by_pixel_type(self):
+        with tempfile.TemporaryDirectory() as d:
+            conf = os.path.join(d, "v.conf")
+            with open(conf, "w") as f:
+                f.write("pages = 2\n")
+            env = {"LUMTWAIN_VIRTUAL": conf}
+            for kind, encoding in (("bw", "image"), ("gray", "jpeg"), ("rgb", "jpeg")):
+                out = os.path.join(d, kind + ".pdf")
+                r = run("scan", "--feeder", "--resolution", "100", "--pixel-type", kind, out,
+                        env=env)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                listing = subprocess.run(["pdfimages", "-list", out], capture_output=True,
+                                         text=True).stdout.splitlines()[2:]
+                self.assertEqual(len(listing), 2, listing)
+                for row in listing:
+                    cols = row.split()
+                    self.assertEqual((cols[3], cols[4]), ("827", "1169"))
+                    self.assertEqual(cols[8], encoding, row)  # 1-bit pages are Flate ("image")
+                    self.assertEqual(cols[5], {"bw": "index", "gray": "gray", "rgb": "rgb"}[kind])
+                info = subprocess.run(["pdfinfo", out], capture_output=True, text=True).stdout
+                self.assertIn("595.44 x 841.68 pts", info)
+
+    def test_a_failed_batch_leaves_no_pdf(self):
+        with tempfile.TemporaryDirectory() as d:
+            conf = os.path.join(d, "v.conf")
+            with open(conf, "w") as f:
+                f.write("pages = 3\nfail_at_page = 2\n")
+            out = os.path.join(d, "batch.pdf")
+            with open(out, "wb") as f:
+                f.write(b"old")
+            r = run("scan", "--feeder", out, env={"LUMTWAIN_VIRTUAL": conf})
+            self.assertNotEqual(r.returncode, 0)
+            with open(out, "rb") as f:
+                self.assertEqual(f.read(), b"old")
 
     def test_failures_exit_non_zero_with_a_message(self):
         with tempfile.TemporaryDirectory() as d:

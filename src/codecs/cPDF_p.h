@@ -1,0 +1,32 @@
+// Helpers shared by the cPDF sources.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "platform/ole/com_error.h"
+
+namespace pdf {
+
+// Run-time errors the writer raises besides those ComError names.
+constexpr int32_t kBadFileNumber = 52;
+constexpr int32_t kDeviceIoError = 57;
+
+[[noreturn]] void Raise(int32_t number);
+
+// Dictionary entries of one written line, separated by a single CR.
+std::string JoinCR(std::initializer_list<std::string_view> entries);
+
+inline std::string Str(long long value) {
+    return std::to_string(value);
+}
+
+// A PDF name's characters: bytes outside the printable range and the delimiters are written
+// as #xx, so that any text makes one valid name.
+std::string NameText(std::string_view ansi);
+
+// The Unicode character of a Windows-1252 code.
+char32_t AnsiToUnicode(unsigned char code);
+
+}  // namespace pdf
