@@ -15,7 +15,7 @@
 #include "imaging/image_props.h"
 #include "imaging/modGdiplus.h"
 #include "platform/win/win.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "imaging/image_props.h"
 #include "imaging/save.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 

@@ -9,12 +9,14 @@
 #include <cstring>
 
 #include "imaging/modGdiplus.h"
-#include "platform/gdiplus/codecs_p.h"
 #include "platform/gdiplus/gdiplus.h"
 
-inline int lum_fuzz_decode(const uint8_t* data, size_t size, bool (*sniff)(const uint8_t*, size_t)) {
+inline int lum_fuzz_decode(const uint8_t* data, size_t size, const GUID& format) {
     static const bool started = modGdiplus::EngineStartup();
-    if (!started || !sniff(data, size)) return 0;
+    GUID sniffed;
+    if (!started || LumGdipSniffImageFormat(data, size, &sniffed) != Gdiplus::Ok ||
+        !(sniffed == format))
+        return 0;
     SafeArray<uint8_t> bytes(0, ULONG(size));
     if (size) std::memcpy(bytes.data(), data, size);
     GpImage image = 0;

@@ -2,5 +2,5 @@
 #include "decode_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return lum_fuzz_decode(data, size, gdip::codec::sniff_jpeg);
+    return lum_fuzz_decode(data, size, ImageFormatJPEG);
 }

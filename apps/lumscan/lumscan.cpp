@@ -14,7 +14,7 @@
 
 #include "codecs/cPDF.h"
 #include "platform/win/win.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 

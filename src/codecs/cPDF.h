@@ -20,14 +20,15 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ole/com_error.h"
-#include "platform/ole/ole.h"
+#include "lumtwainpro/com_error.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/ole.h"
 
 namespace win {
 class OutputFile;
 }
 
-class cPDF {
+class LUM_API cPDF {
   public:
     cPDF();
     ~cPDF();

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ole/com_error.h"
+#include "lumtwainpro/com_error.h"
 
 namespace pdf {
 

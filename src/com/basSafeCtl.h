@@ -1,7 +1,7 @@
 // The library-wide safety marks and the IObjectSafety answers shared by both controls.
 #pragma once
 
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 
 namespace basSafeCtl {
 

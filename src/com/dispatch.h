@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "com/typelib.h"
-#include "platform/ole/ole.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/ole.h"
+
+LUM_BEGIN_EXPORTS
 
 constexpr WORD DISPATCH_METHOD = 0x1;
 constexpr WORD DISPATCH_PROPERTYGET = 0x2;
@@ -136,3 +139,5 @@ HRESULT DllCanUnloadNow();
 HRESULT DllRegisterServer();
 HRESULT DllUnregisterServer();
 }
+
+LUM_END_EXPORTS

@@ -13,7 +13,7 @@
 
 #include "com/dispatch.h"
 #include "com/typelib.h"
-#include "platform/ole/com_error.h"
+#include "lumtwainpro/com_error.h"
 
 namespace com {
 

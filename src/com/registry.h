@@ -4,6 +4,10 @@
 
 #include <string>
 
+#include "lumtwainpro/export.h"
+
+LUM_BEGIN_EXPORTS
+
 namespace com {
 
 // LUMTWAIN_REGISTRY when set, else $XDG_CONFIG_HOME/lumtwainpro/registry.ini, else
@@ -13,3 +17,5 @@ std::string registry_path();
 std::string library_path();
 
 }  // namespace com
+
+LUM_END_EXPORTS

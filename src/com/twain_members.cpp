@@ -2,7 +2,7 @@
 // published interface: never renumber a row, give a new member the next free number of its
 // group.
 #include "com/dispatch_traits.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace com {
 

@@ -12,7 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ole/ole.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/ole.h"
+
+LUM_BEGIN_EXPORTS
 
 struct IDispatch;
 
@@ -153,3 +156,5 @@ std::vector<EnumInfo> library_enumerations();
 bool iequals(std::string_view a, std::string_view b);
 
 }  // namespace com
+
+LUM_END_EXPORTS

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "lumtwainpro/wintypes.h"
 
 namespace modGdiplus {
 

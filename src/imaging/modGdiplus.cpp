@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "imaging/encoder_table.h"
-#include "platform/ole/com_error.h"
+#include "lumtwainpro/com_error.h"
 #include "platform/win/dib.h"
 
 namespace modGdiplus {

@@ -30,6 +30,10 @@
 #include <utility>
 #include <vector>
 
+#include "lumtwainpro/export.h"
+
+LUM_BEGIN_EXPORTS
+
 namespace platform {
 
 enum class HandleKind : uint32_t {
@@ -199,3 +203,5 @@ HandleTable<T>& thread_table(HandleKind kind) {
 }
 
 }  // namespace platform
+
+LUM_END_EXPORTS

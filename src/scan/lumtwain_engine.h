@@ -4,7 +4,7 @@
 #pragma once
 
 #include "lumtwain.h"
-#include "platform/ole/com_error.h"
+#include "lumtwainpro/com_error.h"
 
 namespace lumtwain {
 

@@ -1,5 +1,5 @@
 // The scanning control's core: state, status model, image registry and the engine test.
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 #include <cmath>
 

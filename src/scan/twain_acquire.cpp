@@ -1,7 +1,7 @@
 // Acquisition members and the engine's transfer options.
 #include "imaging/modGdiplus.h"
 #include "scan/lumtwain_engine.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 int32_t flag(bool b) { return b ? 1 : 0; }

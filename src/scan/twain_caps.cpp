@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "scan/lumtwain_engine.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "codecs/cPDF.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 

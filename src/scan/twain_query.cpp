@@ -1,6 +1,6 @@
 // Query, cloning and export members, and the image-state snapshot.
 #include "imaging/image_props.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 GpImage img(int32_t id) { return GpImage(id); }

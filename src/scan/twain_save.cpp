@@ -1,6 +1,6 @@
 // Save and export members, and the native multipage TIFF session.
 #include "imaging/save.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 GpImage img(int32_t id) { return GpImage(id); }

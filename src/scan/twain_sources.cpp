@@ -1,6 +1,6 @@
 // Source management: availability, selection, opening and closing, listing, diagnostics.
 #include "scan/lumtwain_engine.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 

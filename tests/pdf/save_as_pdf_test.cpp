@@ -2,7 +2,7 @@
 #include <fstream>
 
 #include "pdf/pdf_fixture.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 using pdftest::object_text;
 

@@ -7,7 +7,7 @@
 #include <unordered_set>
 
 #include "platform/context.h"
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 #include "platform/win/win.h"
 
 #define EXPECT_FAILED(hr) EXPECT_TRUE(FAILED(hr))

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "support/test_env.h"
 

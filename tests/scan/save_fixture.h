@@ -6,7 +6,7 @@
 #include "imaging/image_props.h"
 #include "imaging/modGdiplus.h"
 #include "platform/gdiplus/pixel_format.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 #include "support/test_env.h"
 
 class TwainSave : public ::testing::Test {

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "imaging/modGdiplus.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 #include "support/test_env.h"
 
 namespace {

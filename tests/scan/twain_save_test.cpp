@@ -6,7 +6,7 @@
 #include "imaging/save.h"
 #include "platform/gdiplus/pixel_format.h"
 #include "scan/save_fixture.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 #include "support/file_probe.h"
 #include "support/test_env.h"
 

@@ -9,7 +9,8 @@
 #include <fstream>
 #include <memory>
 
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
+#include "platform/win/win.h"
 #include "support/test_env.h"
 
 class VirtualScannerTest : public ::testing::Test {

@@ -97,3 +97,13 @@ GpStatus decode_bytes(const uint8_t* data, size_t size, std::unique_ptr<Image>* 
 }
 
 }  // namespace gdip
+
+GpStatus LumGdipSniffImageFormat(const BYTE* data, size_t size, GUID* format) {
+    if (!format || (!data && size)) return Gdiplus::InvalidParameter;
+    for (const gdip::CodecDesc& c : gdip::codecs())
+        if (c.decode && c.sniff(data, size)) {
+            *format = *c.format;
+            return Gdiplus::Ok;
+        }
+    return Gdiplus::UnknownImageFormat;
+}

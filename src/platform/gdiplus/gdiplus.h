@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/ole/ole.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/ole.h"
 #include "platform/win/win.h"
+
+LUM_BEGIN_EXPORTS
 
 namespace Gdiplus {
 enum Status : int32_t {
@@ -222,6 +225,9 @@ struct WmfPlaceableFileHeader {
 GpStatus GdipCreateMetafileFromWmf(HMETAFILE wmf, BOOL delete_wmf,
                                    const WmfPlaceableFileHeader* header, GpMetafile* metafile);
 GpStatus GdipLoadImageFromStream(IStream* stream, GpImage* image);
+// Not in the platform's API: the raw format of the decoder whose signature the bytes match,
+// as GDI+ matches its codecs' signature patterns. UnknownImageFormat when none does.
+GpStatus LumGdipSniffImageFormat(const BYTE* data, size_t size, GUID* format);
 GpStatus GdipLoadImageFromFile(const char* filename, GpImage* image);
 GpStatus GdipCreateBitmapFromFile(const char* filename, GpBitmap* bitmap);
 GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap* bitmap);
@@ -292,3 +298,5 @@ GpStatus GdipSaveImageToStream(GpImage image, IStream* stream, const CLSID* enco
                                const EncoderParameters* params);
 GpStatus GdipSaveAdd(GpImage image, const EncoderParameters* params);
 GpStatus GdipSaveAddImage(GpImage image, GpImage new_image, const EncoderParameters* params);
+
+LUM_END_EXPORTS

@@ -2,7 +2,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 
 namespace {
 constexpr GUID com_iid(uint32_t d1) {

@@ -1,6 +1,6 @@
 // OLE picture objects over GDI handles.
 #include "platform/context.h"
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 #include "platform/win/win.h"
 
 namespace {

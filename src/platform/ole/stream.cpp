@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "platform/context.h"
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 #include "platform/win/win.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/ole/ole.h"
+#include "lumtwainpro/ole.h"
 
 HRESULT VariantClear(VARIANT* v) {
     if (!v) return E_INVALIDARG;

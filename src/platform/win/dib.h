@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "lumtwainpro/export.h"
+
+LUM_BEGIN_EXPORTS
+
 namespace win {
 
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4,
@@ -57,3 +61,5 @@ bool ParseDibHeader(const uint8_t* p, size_t n, DibHeader* out);
 bool ParsePackedDib(const uint8_t* p, size_t n, DibHeader* out);
 
 }  // namespace win
+
+LUM_END_EXPORTS

@@ -15,7 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/wintypes.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/host.h"
+#include "lumtwainpro/wintypes.h"
+
+LUM_BEGIN_EXPORTS
 
 // ---- Last error ------------------------------------------------------------------------
 constexpr DWORD ERROR_SUCCESS = 0;
@@ -36,27 +40,11 @@ constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 
-DWORD GetLastError();
-void SetLastError(DWORD code);
-
 namespace win {
 // The platform's error code for an errno value.
 DWORD ErrorFromErrno(int error);
-// Why the calling thread's last platform failure happened, in words ("write /x/a.tif: No
-// space left on device", "libtiff: ..."), for logs and command-line tools. Set together with
-// the last error; kept until the next failure or ClearErrorDetail.
-void SetErrorDetail(std::string text);
-const std::string& GetErrorDetail();
-void ClearErrorDetail();
 // Records errno as the last error, with "<what> <path>: <strerror>" as its detail.
 void SetLastErrorFromErrno(int error, const std::string& what, const std::string& path);
-
-// Diagnostics that do not change a result (a broken page skipped, a fallback taken). Written
-// to standard error when LUMTWAIN_DEBUG is set to a non-empty value other than "0", or given
-// to the host's handler.
-void DebugLog(const std::string& text);
-using DebugLogHandler = std::function<void(const std::string&)>;
-void SetDebugLogHandler(DebugLogHandler handler);
 }  // namespace win
 
 // ---- Files -----------------------------------------------------------------------------
@@ -103,3 +91,5 @@ std::unique_ptr<OutputFile> CreateInPlace(const std::string& path);
 bool CreateNewFile(const std::string& path);
 
 }  // namespace win
+
+LUM_END_EXPORTS

@@ -11,7 +11,10 @@
 
 #include <cstdint>
 
-#include "platform/wintypes.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/wintypes.h"
+
+LUM_BEGIN_EXPORTS
 
 using WCHAR = char16_t;
 using LPARAM = LONG_PTR;
@@ -111,3 +114,5 @@ using FONTENUMPROCA = int (*)(const LOGFONTA* font, const TEXTMETRICA* metrics, 
 // would only be replaced by a fallback. Returns the last value the callback returned, or 1
 // when it was not called.
 int EnumFontFamiliesExA(HDC dc, LOGFONTA* font, FONTENUMPROCA proc, LPARAM param, DWORD flags);
+
+LUM_END_EXPORTS

@@ -7,72 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/host.h"
+#include "lumtwainpro/wintypes.h"
+#include "platform/win/file.h"
 
-// ---- Global memory -------------------------------------------------------------------
-constexpr UINT GMEM_FIXED = 0x0000;
-constexpr UINT GMEM_MOVEABLE = 0x0002;
-constexpr UINT GMEM_ZEROINIT = 0x0040;
-constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
-constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
-
-// Returns 0 when the block cannot be allocated.
-HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
-// Pointer to the block's first byte, counted; null for an unknown handle.
-void* GlobalLock(HGLOBAL mem);
-// TRUE while the block stays locked.
-BOOL GlobalUnlock(HGLOBAL mem);
-// 0 on success, the handle itself on failure.
-HGLOBAL GlobalFree(HGLOBAL mem);
-// 0 for an unknown handle.
-SIZE_T GlobalSize(HGLOBAL mem);
-HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags);
-
-namespace win {
-// Live global blocks of the calling thread (for leak checks in tests and benchmarks).
-size_t live_global_blocks();
-}  // namespace win
+LUM_BEGIN_EXPORTS
 
 // ---- GDI bitmaps, palettes, icons, metafiles -----------------------------------------
-#pragma pack(push, 2)
-struct BITMAPFILEHEADER {
-    WORD bfType;
-    DWORD bfSize;
-    WORD bfReserved1;
-    WORD bfReserved2;
-    DWORD bfOffBits;
-};
-#pragma pack(pop)
-
-struct BITMAPINFOHEADER {
-    DWORD biSize;
-    LONG biWidth;
-    LONG biHeight;
-    WORD biPlanes;
-    WORD biBitCount;
-    DWORD biCompression;
-    DWORD biSizeImage;
-    LONG biXPelsPerMeter;
-    LONG biYPelsPerMeter;
-    DWORD biClrUsed;
-    DWORD biClrImportant;
-};
-static_assert(sizeof(BITMAPINFOHEADER) == 40);
-
-struct RGBQUAD {
-    BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
-};
-struct BITMAPINFO {
-    BITMAPINFOHEADER bmiHeader;
-    RGBQUAD bmiColors[1];
-};
-
-constexpr DWORD BI_RGB = 0;
-constexpr DWORD BI_RLE8 = 1;
-constexpr DWORD BI_RLE4 = 2;
-constexpr DWORD BI_BITFIELDS = 3;
-constexpr UINT DIB_RGB_COLORS = 0;
-
 struct BITMAP {
     LONG bmType;
     LONG bmWidth;
@@ -114,7 +56,6 @@ BOOL GetIconInfo(HICON icon, ICONINFO* info);  // copies of the bitmaps; the cal
 BOOL DestroyIcon(HICON icon);
 // Works for bitmaps (BITMAP), palettes (WORD entry count); returns bytes written, 0 on failure.
 int GetObject(HGDIOBJ object, int size, void* out);
-BOOL DeleteObject(HGDIOBJ object);
 // Bitmap colour table of a DIB section (empty for bitmaps above 8 bits).
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 
@@ -189,33 +130,6 @@ BOOL EmptyClipboard();
 HANDLE SetClipboardData(UINT format, HANDLE data);
 HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
-
-// ---- Message boxes -------------------------------------------------------------------
-constexpr UINT MB_OK = 0x0;
-constexpr UINT MB_ICONHAND = 0x10;
-constexpr UINT MB_ICONSTOP = MB_ICONHAND;
-constexpr UINT MB_ICONERROR = MB_ICONHAND;
-constexpr UINT MB_ICONQUESTION = 0x20;
-constexpr UINT MB_ICONEXCLAMATION = 0x30;
-constexpr UINT MB_ICONINFORMATION = 0x40;
-constexpr int IDOK = 1;
-
-int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
-
-namespace win {
-struct MessageBoxRecord {
-    std::string text;
-    std::string caption;
-    UINT type = 0;
-};
-// Returns and clears the message boxes shown on the calling thread.
-std::vector<MessageBoxRecord> TakeMessageBoxes();
-// A host with real windows shows its own dialog; returns the button pressed.
-using MessageBoxHandler = std::function<int(const MessageBoxRecord&)>;
-void SetMessageBoxHandler(MessageBoxHandler handler);
-// Headless boxes are also written to standard error unless silenced (tests silence them).
-void SetMessageBoxEcho(bool echo);
-}  // namespace win
 
 // ---- Version resources ---------------------------------------------------------------
 struct VS_FIXEDFILEINFO {
@@ -292,4 +206,5 @@ std::string GetEnvironmentString(const char* name);  // empty when unset
 std::string GetTempFolder();
 }  // namespace win
 
-#include "platform/win/file.h"
+
+LUM_END_EXPORTS

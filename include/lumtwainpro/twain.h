@@ -1,0 +1,244 @@
+// The scanning control: acquires pages through the TWAIN engine, keeps them as image
+// identifiers of the image engine, and queries, exports and saves the native image.
+//
+// Members store their outcome in the last status (GetStat) as the control's status model
+// says; engine and GDI+ failures never throw. Only an unexpected run-time error (for
+// example the TWAIN engine library missing for a member that calls it without the version
+// test) ends a member with ComError.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "lumtwainpro/com_error.h"
+#include "lumtwainpro/export.h"
+#include "lumtwainpro/ole.h"
+
+// LumTwainStatus values the control stores itself.
+enum LumTwainStatus : int32_t {
+    LumTwainOk = 0,
+    LumTwainGenericError = 1,
+    LumTwainInvalidParameter = 2,
+    LumTwainError = 30,
+    LumTwainWrongVersion = 31,
+    LumTwainBadState = 32,
+    LumTwainTransferCanceled = 33,
+    LumTwainTransferError = 34,
+};
+
+class LUM_API twain {
+public:
+    twain();
+    ~twain();
+    twain(const twain&) = delete;
+    twain& operator=(const twain&) = delete;
+
+    // The control's extent is fixed at 420 by 420 twips, whatever the host asks.
+    static constexpr int32_t kExtentTwips = 420;
+    void OnResize(int32_t& width_twips, int32_t& height_twips) const;
+
+    // ---- Core ---------------------------------------------------------------------------
+    int32_t GetStat();
+    int32_t GetNativeImage();
+    void SetNativeImage(int32_t nImageID);
+    int32_t CloseImage(int32_t nImageID);
+
+    // ---- Acquisition --------------------------------------------------------------------
+    int32_t TwainAcquireToDib(int32_t hwnd = 0);
+    int32_t TwainAcquireToImageID(int32_t hwnd = 0);
+    bool TwainEndXfer();
+    bool TwainEndAllXfers();
+    bool TwainLastXferFail();
+    bool TwainUserClosedSource();
+    void TwainDisableAutoSourceClose(bool bAutoSourceClose);
+    void TwainSetMultiTransfer(bool bMultiTransfer);
+    bool TwainSetXferCount(int32_t nXfers);
+    void TwainSetHideUI(bool bHide);
+    bool TwainGetHideUI();
+    bool TwainSetIndicators(bool bShowIndicator);
+    int32_t TwainGetState();
+    void TwainSetErrorMessage(bool bShowErrors);
+    void TwainSetDebugMode(bool bDebugMode);
+
+    // ---- Sources ------------------------------------------------------------------------
+    bool TwainIsAvailable();
+    bool TwainSelectSource(int32_t hwnd = 0);
+    bool TwainOpenSource(const std::string& sSourceName);
+    bool TwainOpenDefaultSource();
+    bool TwainCloseSource();
+    bool TwainDisableSource();
+    bool TwainCloseSourceManager(int32_t hwnd = 0);
+    bool TwainUnloadSourceManager();
+    bool TwainShowSetupDialogSource(int32_t hwnd = 0);
+    void TwainSetApplicationInfo(int32_t nMajorNumVersion, int32_t nMinorNumVersion,
+                                 int32_t nLanguageID, int32_t nCountryID,
+                                 const std::string& sVersionInfo, const std::string& sCompanyName,
+                                 const std::string& sProductFamily,
+                                 const std::string& sProductName);
+    int32_t TwainGetSourceCount();
+    std::string TwainGetSourceName(int32_t nSourceNo);
+    std::string TwainGetCurrentSourceName();
+    std::string TwainGetDefaultSourceName();
+    int32_t TwainGetLastResultCode();
+    int32_t TwainGetLastConditionCode();
+
+    // ---- Generic capabilities -----------------------------------------------------------
+    int32_t TwainGetAvailableCapValuesCount(int32_t nCap);
+    int32_t TwainGetAvailableCapValuesNumeric(int32_t nCap, SafeArray<double>& arValues);
+    int32_t TwainGetAvailableCapValuesString(int32_t nCap, SafeArray<std::string>& arValues);
+    double TwainGetAvailableCapValueNoNumeric(int32_t nCap, int32_t nNumber);
+    std::string TwainGetAvailableCapValueNoString(int32_t nCap, int32_t nNumber);
+    bool TwainGetCapCurrentNumeric(int32_t nCap, double& nCurrentValue);
+    bool TwainGetCapCurrentString(int32_t nCap, std::string& sCurrentValue);
+    bool TwainGetCapRangeNumeric(int32_t nCap, double& nMinValue, double& nMaxValue,
+                                 double& nStepValue);
+    bool TwainSetCapCurrentNumeric(int32_t nCap, int32_t nItemType, int32_t nNewValue);
+    bool TwainSetCapCurrentString(int32_t nCap, int32_t nItemType, const std::string& sNewValue);
+    bool TwainResetCap(int32_t nCap);
+    int32_t TwainGetCapItemType(int32_t nCap);
+
+    // ---- Value-list families ------------------------------------------------------------
+    int32_t TwainGetAvailableBrightness(SafeArray<double>& arValues);
+    int32_t TwainGetAvailableBrightnessCount();
+    double TwainGetAvailableBrightnessNo(int32_t nNumber);
+    int32_t TwainGetAvailableContrast(SafeArray<double>& arValues);
+    int32_t TwainGetAvailableContrastCount();
+    double TwainGetAvailableContrastNo(int32_t nNumber);
+    int32_t TwainGetAvailableBitDepths(SafeArray<int32_t>& arValues);
+    int32_t TwainGetAvailableBitDepthsCount();
+    int32_t TwainGetAvailableBitDepthNo(int32_t nNumber);
+    int32_t TwainGetAvailablePixelTypes(SafeArray<int32_t>& arValues);
+    int32_t TwainGetAvailablePixelTypesCount();
+    int32_t TwainGetAvailablePixelTypeNo(int32_t nNumber);
+    int32_t TwainGetAvailableXResolutions(SafeArray<int32_t>& arValues);
+    int32_t TwainGetAvailableXResolutionsCount();
+    int32_t TwainGetAvailableXResolutionNo(int32_t nNumber);
+    int32_t TwainGetAvailableYResolutions(SafeArray<int32_t>& arValues);
+    int32_t TwainGetAvailableYResolutionsCount();
+    int32_t TwainGetAvailableYResolutionNo(int32_t nNumber);
+    int32_t TwainGetAvailablePaperSize(SafeArray<int32_t>& arValues);
+    int32_t TwainGetAvailablePaperSizeCount();
+    int32_t TwainGetAvailablePaperSizeNo(int32_t nNumber);
+
+    // ---- Current values -----------------------------------------------------------------
+    int32_t TwainGetCurrentBitDepth();
+    int32_t TwainGetCurrentBrightness();
+    int32_t TwainGetCurrentContrast();
+    int32_t TwainGetCurrentPixelType();
+    int32_t TwainGetCurrentResolution();
+    double TwainGetPhysicalWidth();
+    double TwainGetPhysicalHeight();
+    int32_t TwainGetCurrentThreshold();
+    int32_t TwainGetCurrentPlanarChunky();
+    int32_t TwainGetCurrentPixelFlavor();
+    bool TwainSetCurrentThreshold(int32_t nThreshold);
+    bool TwainSetCurrentPlanarChunky(int32_t nPlanarChunky);
+    bool TwainSetCurrentPixelFlavor(int32_t nPixelFlavor);
+    bool TwainHasCameraPreviewUI();
+    bool TwainIsDuplexEnabled();
+    bool TwainIsFeederSelected();
+    bool TwainIsAutoFeedOn();
+    bool TwainIsFeederLoaded();
+    bool TwainHasFeeder();
+    bool TwainSelectFeeder(bool bSelectFeeder);
+    bool TwainIsAutomaticBorderDetectionAvailable();
+    bool TwainIsAutomaticDeskewAvailable();
+    bool TwainIsAutomaticRotationAvailable();
+    bool TwainIsPixelTypeAvailable(int32_t nPixelType);
+
+    // ---- Direct settings ----------------------------------------------------------------
+    bool TwainSetCurrentBitDepth(int32_t nBitDepth);
+    bool TwainSetCurrentBrightness(int32_t nBrightnessValue);
+    bool TwainSetCurrentContrast(int32_t nContrastValue);
+    bool TwainSetCurrentPixelType(int32_t nPixelType);
+    bool TwainSetCurrentResolution(int32_t nResolution);
+    bool TwainSetPaperSize(int32_t nSize);
+    bool TwainSetImageLayout(double nLeft, double nTop, double nRight, double nBottom);
+    bool TwainResetImageLayout();
+    bool TwainSetAutoBrightness(bool bAutoBrightness);
+    bool TwainSetAutoFeed(bool bAutoFeed);
+    bool TwainSetAutoScan(bool bAutoScan);
+    bool TwainSetAutomaticBorderDetection(bool bAutoBorderDetect);
+    bool TwainSetAutomaticDeskew(bool bAutoDeskew);
+    bool TwainSetAutomaticRotation(bool bAutoRotate);
+    bool TwainEnableDuplex(bool bDuplex);
+    int32_t TwainGetPaperSize();
+    int32_t TwainGetDuplexMode();
+
+    // ---- Save and export ----------------------------------------------------------------
+    int32_t SaveAsBmp(const std::string& sFilename);
+    int32_t SaveAsJpeg(const std::string& sFilename, int32_t nQuality = 75);
+    int32_t SaveAsPng(const std::string& sFilename);
+    int32_t SaveAsGif(const std::string& sFilename);
+    int32_t SaveAsTiff(const std::string& sFilename, int32_t nModeCompression = 2,
+                       int32_t nColorDepth = 0);
+    int32_t SaveAsByteArray(SafeArray<uint8_t>& arBytes, int32_t& nBitsRead,
+                            const std::string& sImageFormat, int32_t nEncoderParameter = 0);
+    int32_t SaveAsStream(ComPtr<IStream>& oStream, const std::string& sImageFormat,
+                         int32_t nEncoderParameter = 0);
+    std::string SaveAsString(const std::string& sImageFormat, int32_t nEncoderParameter = 0);
+    int32_t TiffSaveAsNativeMultiPage(const std::string& sFilename, int32_t nModeCompression = 2);
+    int32_t TiffAddToNativeMultipage(int32_t nImageID);
+    int32_t TiffCloseNativeMultiPage();
+
+    // ---- PDF ----------------------------------------------------------------------------
+    bool SaveAsPdf(const std::string& sFilename);
+
+    // ---- Query, cloning and export ------------------------------------------------------
+    int32_t CreateClonedImage(int32_t nImageID);
+    int32_t CreateClonedImageArea(int32_t nImageID, int32_t nSrcX, int32_t nSrcY, int32_t nWidth,
+                                  int32_t nHeight);
+    int32_t GetWidth();
+    int32_t GetHeight();
+    std::string GetImageFormat();
+    std::string GetPixelFormat();
+    int32_t GetIntPixelFormat();
+    float GetHorizontalResolution();
+    float GetVerticalResolution();
+    int32_t SetHorizontalResolution(float nHorizontalresolution);
+    int32_t SetVerticalResolution(float nVerticalresolution);
+    ComPtr<IPicture> GetPicture();
+    int32_t GetHBitmap();
+    void DeleteHBitmap(int32_t nHbitmap);
+    void DeletePictureObject(ComPtr<IPicture>& oPictureObject);
+
+    // State of an image taken before an editing member replaces it.
+    struct ImageStateSnapshot {
+        int32_t width = 0;
+        int32_t height = 0;
+        float vertical_resolution = 0;
+        float horizontal_resolution = 0;
+        int32_t pixel_format = 0;  // a GDI+ PixelFormat value
+    };
+    const ImageStateSnapshot& image_state() const { return m_snapshot; }
+
+    // Instance state, read by tests.
+    int32_t multi_page_image() const { return m_multiPageImageID; }
+    bool ftp_passive_mode() const { return m_ftpPassiveMode; }
+    int32_t filters_target() const { return m_filtersTarget; }
+    std::array<int32_t, 4> filter_zone() const { return m_filterZone; }
+    int32_t font_unit() const { return m_fontUnit; }
+
+private:
+    bool CheckEngineVersion();
+    // Shared shapes of the capability members.
+    template <class T>
+    int32_t list_values(int32_t cap, SafeArray<T>& out);
+    double value_no(int32_t cap, int32_t number);
+    bool current_flag(int32_t cap);
+    bool open_with_defaults(bool default_source, const std::string& name);
+    void SaveImageState(int32_t image);
+    void RestoreImageState(int32_t image);
+    int32_t store(int32_t status) { return m_lastStatus = status; }
+    // What a member acting on the native image does without one.
+    int32_t no_native_image();
+
+    int32_t m_nativeImageID = 0;
+    int32_t m_multiPageImageID = 0;
+    int32_t m_lastStatus = 0;
+    bool m_ftpPassiveMode = true;
+    int32_t m_filtersTarget = 1;
+    std::array<int32_t, 4> m_filterZone{};
+    int32_t m_fontUnit = 3;  // UnitPoint
+    ImageStateSnapshot m_snapshot;
+};
