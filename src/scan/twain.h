@@ -24,6 +24,9 @@ enum LumTwainStatus : int32_t {
     LumTwainBadState = 32,
     LumTwainTransferCanceled = 33,
     LumTwainTransferError = 34,
+    LumTwainInternetOpenError = 100,
+    LumTwainInternetConnectError = 101,
+    LumTwainInternetFtpWriteFileError = 108,
 };
 
 class twain {
@@ -180,6 +183,17 @@ public:
     int32_t TiffSaveAsNativeMultiPage(const std::string& sFilename, int32_t nModeCompression = 2);
     int32_t TiffAddToNativeMultipage(int32_t nImageID);
     int32_t TiffCloseNativeMultiPage();
+
+    // ---- FTP upload ---------------------------------------------------------------------
+    // Uploads the native image, saved in `sImageFormat` (BMP, JPG with the quality
+    // nEncoderParameter, TIF with the compression nEncoderParameter, PNG, PDF, GIF; anything
+    // else JPEG at quality 75), to `sPath` on the FTP server. 100 no internet support, 101 no
+    // connection or login, 108 the server refused the file; a save failure's own status.
+    int32_t SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParameter,
+                      const std::string& sHost, const std::string& sPath,
+                      const std::string& sLogin = "", const std::string& sPassword = "",
+                      int32_t nFTPPort = 21);
+    void SetFtpPassiveMode(bool bPassiveMode);
 
     // ---- Query, cloning and export ------------------------------------------------------
     int32_t CreateClonedImage(int32_t nImageID);
