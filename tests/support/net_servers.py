@@ -120,10 +120,16 @@ class Handler(BaseHTTPRequestHandler):
         self.hold()
 
 
+class QuietServer(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        pass  # clients that refuse a certificate or go away are part of the tests
+
+
 def serve_http(args):
     Handler.root = args.root
-    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    server.daemon_threads = True
+    server = QuietServer(("127.0.0.1", args.port), Handler)
     if args.tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.tls[0], args.tls[1])
@@ -210,6 +216,7 @@ def main():
     p.add_argument("root", nargs="?", default=".")
     p.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     p.add_argument("--log")
+    p.add_argument("--port", type=int, default=0)
     p.add_argument("--lifetime", type=float, default=120)
     args = p.parse_args()
     signal.signal(signal.SIGTERM, lambda *a: STOP.set())

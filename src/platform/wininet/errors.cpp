@@ -13,12 +13,16 @@ namespace {
 // X.509 verification results (OpenSSL's numbering, which libcurl reports).
 constexpr long kCertNotYetValid = 9;
 constexpr long kCertHasExpired = 10;
+constexpr long kHostnameMismatch = 62;
+constexpr long kIpAddressMismatch = 64;
 
-DWORD certificate_error(CURL* easy) {
+DWORD certificate_error(CURL* easy, const char* detail) {
     long verify = 0;
     if (easy) curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-    // The chain was trusted, so what failed is libcurl's own check of the host name.
-    if (verify == 0) return ERROR_INTERNET_SEC_CERT_CN_INVALID;
+    // libcurl checks the host name itself and says so only in its message.
+    bool name = detail && std::strstr(detail, "target host name");
+    if (name || verify == kHostnameMismatch || verify == kIpAddressMismatch)
+        return ERROR_INTERNET_SEC_CERT_CN_INVALID;
     if (verify == kCertNotYetValid || verify == kCertHasExpired)
         return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
     return ERROR_INTERNET_INVALID_CA;
@@ -26,7 +30,7 @@ DWORD certificate_error(CURL* easy) {
 
 }  // namespace
 
-DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp) {
+DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp, const char* detail) {
     switch (code) {
         case CURLE_OK: return ERROR_SUCCESS;
         case CURLE_UNSUPPORTED_PROTOCOL: return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
@@ -60,7 +64,7 @@ DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp) {
         case CURLE_ABORTED_BY_CALLBACK: return ERROR_INTERNET_OPERATION_CANCELLED;
         case CURLE_OUT_OF_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
         case CURLE_BAD_CONTENT_ENCODING: return ERROR_INTERNET_DECODING_FAILED;
-        case CURLE_PEER_FAILED_VERIFICATION: return certificate_error(easy);
+        case CURLE_PEER_FAILED_VERIFICATION: return certificate_error(easy, detail);
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CIPHER:

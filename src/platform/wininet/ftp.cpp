@@ -133,7 +133,7 @@ bool perform(Connection& c, Transfer& t) {
     std::string detail = curl_detail(result, t.error);
     if (!t.replies.last_text().empty() && result != CURLE_OPERATION_TIMEDOUT)
         detail += " (the server said: " + t.replies.last_text() + ")";
-    set_failure(error_from_curl(result, c.ftp.get(), true), detail);
+    set_failure(error_from_curl(result, c.ftp.get(), true, t.error), detail);
     return false;
 }
 

@@ -101,7 +101,7 @@ DWORD request_error(const Request& r) {
     bool secure = r.flags & INTERNET_FLAG_SECURE;
     if (r.result == CURLE_UNSUPPORTED_PROTOCOL && secure && r.head.find("Location"))
         return ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
-    return error_from_curl(r.result, r.easy.get(), false);
+    return error_from_curl(r.result, r.easy.get(), false, r.error);
 }
 
 bool set_method(Request& r, const void* optional, DWORD optional_length) {

@@ -128,8 +128,9 @@ R fail(DWORD code, const std::string& detail, R result) {
 
 // libcurl's own initialisation, once per process.
 bool global_init();
-// The WinInet code for a libcurl result of a transfer on `easy`.
-DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp);
+// The WinInet code for a libcurl result of a transfer on `easy`, whose error buffer holds
+// `detail`.
+DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp, const char* detail);
 // The reason in words: libcurl's message, or its text for the code.
 std::string curl_detail(CURLcode code, const char* error_buffer);
 
