@@ -21,6 +21,11 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
                                                 std::streamsize(bytes.size()));
 }
 
+std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 void NetTest::SetUp() {
     for (const char* name : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
                              "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY",

@@ -18,6 +18,7 @@ namespace lumtest {
 // Bytes that differ at every offset of a page, so a misplaced piece shows.
 std::vector<uint8_t> pattern(size_t size, uint32_t seed = 1);
 void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::string read_text(const std::string& path);
 
 class NetTest : public ::testing::Test {
 protected:
