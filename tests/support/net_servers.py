@@ -145,7 +145,6 @@ def serve_ftp(args):
     from pyftpdlib.handlers import FTPHandler
     from pyftpdlib.servers import FTPServer
 
-    logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
 
     os.makedirs(os.path.join(args.root, "readonly"), exist_ok=True)
     auth = DummyAuthorizer()
@@ -162,6 +161,9 @@ def serve_ftp(args):
 
     Ftp.authorizer = auth
     Ftp.auth_failed_timeout = 0.05  # a wrong password answers at once
+    quiet = logging.getLogger("pyftpdlib")  # a handler of its own keeps pyftpdlib's away
+    quiet.addHandler(logging.NullHandler())
+    quiet.setLevel(logging.WARNING)
     server = FTPServer(("127.0.0.1", 0), Ftp)
     ready(server.address[1])
     while not STOP.is_set():
