@@ -2,14 +2,12 @@
 the test's own, with Pillow and qpdf reading back what arrived."""
 import io
 import os
-import select
-import signal
 import subprocess
-import sys
 import tempfile
 import unittest
 
 import unittest_runner
+from net_helpers import start_server, stop_server
 
 from PIL import Image
 
@@ -17,31 +15,6 @@ os.environ["LUMTWAIN_SANE"] = "0"
 import lumtwainpro as lt  # noqa: E402
 
 lt.set_message_box_echo(False)
-SOURCE = os.environ.get("LUM_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-SERVERS = os.path.join(SOURCE, "tests", "support", "net_servers.py")
-
-
-def start_server(*args, wait=10.0):
-    """Starts net_servers.py; returns (process, port). The caller stops it."""
-    p = subprocess.Popen(["/usr/bin/python3", SERVERS, *args], stdout=subprocess.PIPE)
-    ready, _, _ = select.select([p.stdout], [], [], wait)
-    line = p.stdout.readline().decode() if ready else ""
-    if not line.startswith("READY "):
-        stop_server(p)
-        raise RuntimeError("the test server did not start")
-    return p, int(line.split()[1])
-
-
-def stop_server(p):
-    p.send_signal(signal.SIGTERM)
-    try:
-        p.wait(5)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        p.wait(5)
-    p.stdout.close()
-
-
 class SaveToFtp(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
