@@ -14,10 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     wininet::FtpReplies replies;
     while (!text.empty()) {
         size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+        std::string_view line =
+            text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
         text.remove_prefix(line.size());
-        if (ftp) replies.add_line(line);
-        else head.add_line(line);
+        if (ftp)
+            replies.add_line(line);
+        else
+            head.add_line(line);
     }
     if (ftp) return int(replies.last_text().size() & 0) + (replies.last_code() < 0);
     for (const char* name : {"Content-Length", "content-type", "Location", ""}) {
@@ -25,5 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)head.number(name);
     }
     std::string raw = head.raw("\r\n");
-    return int(raw.size() & 0) + (head.status() != 0 && (head.status() < 100 || head.status() > 999));
+    return int(raw.size() & 0) +
+           (head.status() != 0 && (head.status() < 100 || head.status() > 999));
 }

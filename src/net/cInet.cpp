@@ -18,7 +18,6 @@ struct ErrorText {
 };
 
 // The client's own texts, returned exactly as they stand (trailing blanks included).
-// clang-format off
 constexpr ErrorText kErrorTexts[] = {
     {12001, "No more handles could be generated at this time"},
     {12002, "The request has timed out."},
@@ -28,24 +27,38 @@ constexpr ErrorText kErrorTexts[] = {
     {12006, "The URL scheme could not be recognized, or is not supported."},
     {12007, "The server name could not be resolved."},
     {12008, "The requested protocol could not be located."},
-    {12009, "A request to InternetQueryOption or InternetSetOption specified an invalid option value."},
-    {12010, "The length of an option supplied to InternetQueryOption or InternetSetOption is incorrect for the type of option specified."},
+    {12009,
+     "A request to InternetQueryOption or InternetSetOption specified an invalid option value."},
+    {12010,
+     "The length of an option supplied to InternetQueryOption or InternetSetOption is incorrect "
+     "for the type of option specified."},
     {12011, "The request option can not be set, only queried. "},
     {12012, "The Win32 Internet support is being shutdown or unloaded."},
-    {12013, "The request to connect and login to an FTP server could not be completed because the supplied user name is incorrect."},
-    {12014, "The request to connect and login to an FTP server could not be completed because the supplied password is incorrect. "},
+    {12013,
+     "The request to connect and login to an FTP server could not be completed because the "
+     "supplied user name is incorrect."},
+    {12014,
+     "The request to connect and login to an FTP server could not be completed because the "
+     "supplied password is incorrect. "},
     {12015, "The request to connect to and login to an FTP server failed."},
     {12016, "The requested operation is invalid. "},
-    {12017, "The operation was canceled, usually because the handle on which the request was operating was closed before the operation completed."},
+    {12017,
+     "The operation was canceled, usually because the handle on which the request was operating "
+     "was closed before the operation completed."},
     {12018, "The type of handle supplied is incorrect for this operation."},
-    {12019, "The requested operation can not be carried out because the handle supplied is not in the correct state."},
+    {12019,
+     "The requested operation can not be carried out because the handle supplied is not in the "
+     "correct state."},
     {12020, "The request can not be made via a proxy."},
     {12021, "A required registry value could not be located. "},
-    {12022, "A required registry value was located but is an incorrect type or has an invalid value."},
+    {12022,
+     "A required registry value was located but is an incorrect type or has an invalid value."},
     {12023, "Direct network access cannot be made at this time. "},
     {12024, "An asynchronous request could not be made because a zero context value was supplied."},
-    {12025, "An asynchronous request could not be made because a callback function has not been set."},
-    {12026, "The required operation could not be completed because one or more requests are pending."},
+    {12025,
+     "An asynchronous request could not be made because a callback function has not been set."},
+    {12026,
+     "The required operation could not be completed because one or more requests are pending."},
     {12027, "The format of the request is invalid."},
     {12028, "The requested item could not be located."},
     {12029, "The attempt to connect to the server failed."},
@@ -54,16 +67,24 @@ constexpr ErrorText kErrorTexts[] = {
     {12032, "Calls for the Win32 Internet function to redo the request."},
     {12033, "The request to the proxy was invalid."},
     {12036, "The request failed because the handle already exists."},
-    {12037, "SSL certificate date that was received from the server is bad. The certificate is expired."},
+    {12037,
+     "SSL certificate date that was received from the server is bad. The certificate is expired."},
     {12038,
      "SSL certificate common name (host name field) is incorrect. For example, the address asked "
      "for was www.example.com but the certificate was issued to www.example.org."},
     {12039, "The application is moving from a non-SSL to an SSL connection because of a redirect."},
-    {12040, "The application is moving from an SSL to an non-SSL connection because of a redirect."},
-    {12041, "Indicates that the content is not entirely secure. Some of the content being viewed may have come from unsecured servers."},
-    {12042, "The application is posting and attempting to change multiple lines of text on a server that is not secure."},
+    {12040,
+     "The application is moving from an SSL to an non-SSL connection because of a redirect."},
+    {12041,
+     "Indicates that the content is not entirely secure. Some of the content being viewed may have "
+     "come from unsecured servers."},
+    {12042,
+     "The application is posting and attempting to change multiple lines of text on a server that "
+     "is not secure."},
     {12043, "The application is posting data to a sever that is not secure."},
-    {12110, "The requested operation cannot be made on the FTP session handle because an operation is already in progress."},
+    {12110,
+     "The requested operation cannot be made on the FTP session handle because an operation is "
+     "already in progress."},
     {12111, "The FTP operation was not completed because the session was aborted."},
     {12130, "An error was detected while parsing data returned from the gopher server."},
     {12131, "The request must be made for a file locator."},
@@ -71,7 +92,9 @@ constexpr ErrorText kErrorTexts[] = {
     {12133, "The end of the data has been reached."},
     {12134, "The supplied locator is not valid."},
     {12135, "The type of the locator is not correct for this operation."},
-    {12136, "The requested operation can only be made against a Gopher+ server or with a locator that specifies a Gopher+ operation."},
+    {12136,
+     "The requested operation can only be made against a Gopher+ server or with a locator that "
+     "specifies a Gopher+ operation."},
     {12137, "The requested attribute could not be located."},
     {12138, "The locator type is unknown."},
     {12150, "The requested header could not be located."},
@@ -82,7 +105,6 @@ constexpr ErrorText kErrorTexts[] = {
     {12155, "The header could not be added because it already exists."},
     {12156, "The redirection failed because either the scheme changed"},
 };
-// clang-format on
 
 // A port as the platform takes it; outside 1..65535 the overflow run-time error.
 INTERNET_PORT checked_port(int32_t port) {
@@ -90,7 +112,9 @@ INTERNET_PORT checked_port(int32_t port) {
     return INTERNET_PORT(port);
 }
 
-const char* or_null(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+const char* or_null(const std::string& s) {
+    return s.empty() ? nullptr : s.c_str();
+}
 
 std::string trim_blanks(std::string s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -116,14 +140,16 @@ cInet::~cInet() {
     if (m_hInternet != 0) InternetCloseHandle(m_hInternet);
 }
 
-void cInet::record_error() { m_lastError = GetLastError(); }
+void cInet::record_error() {
+    m_lastError = GetLastError();
+}
 
 HINTERNET cInet::Request(const std::string& sVerb, const std::string& sHost,
                          const std::string& sPath, int32_t nPort, int32_t nService,
                          const std::string& sContentType) {
     INTERNET_PORT port = checked_port(nPort);
-    HINTERNET session = InternetConnectA(m_hInternet, sHost.c_str(), port, nullptr, nullptr,
-                                         DWORD(nService), 0, 0);
+    HINTERNET session =
+        InternetConnectA(m_hInternet, sHost.c_str(), port, nullptr, nullptr, DWORD(nService), 0, 0);
     if (session == 0) {
         record_error();
         return 0;
@@ -137,8 +163,8 @@ HINTERNET cInet::Request(const std::string& sVerb, const std::string& sHost,
     return m_hRequest;
 }
 
-HINTERNET cInet::FtpOpenSession(const std::string& sHost, int32_t nPort,
-                                const std::string& sLogin, const std::string& sPassword) {
+HINTERNET cInet::FtpOpenSession(const std::string& sHost, int32_t nPort, const std::string& sLogin,
+                                const std::string& sPassword) {
     INTERNET_PORT port = checked_port(nPort);
     DWORD flags = bFtpPassiveMode ? INTERNET_FLAG_PASSIVE : 0;
     HINTERNET session = InternetConnectA(m_hInternet, sHost.c_str(), port, or_null(sLogin),

@@ -15,7 +15,7 @@
 #include "platform/wininet/wininet.h"
 
 class cInet {
-public:
+  public:
     // Opens the root handle with the agent "pelorix" and the environment's proxy settings;
     // hInternet() is 0 when that failed.
     cInet();
@@ -66,7 +66,7 @@ public:
     // A text for a WinInet or system error code; "Unknown Error" when there is none.
     std::string TranslateErrorCode(int32_t nCode) const;
 
-private:
+  private:
     void record_error();
     bool read_chunks(SafeArray<uint8_t>& bytes, int32_t total);
 

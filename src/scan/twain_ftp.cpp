@@ -1,4 +1,5 @@
 // FTP upload of the native image through a temporary file, and the passive-mode setting.
+#include <cctype>
 #include <chrono>
 #include <random>
 
@@ -14,10 +15,11 @@ constexpr int32_t kWin32Error = 7;
 // The upload's temporary file: the temporary folder and random digits, no extension, made
 // exclusively (never an existing file or a link) and removed however the upload ends.
 class UploadFile {
-public:
+  public:
     UploadFile() {
         using Clock = std::chrono::high_resolution_clock;
-        std::mt19937 rng(uint32_t(Clock::now().time_since_epoch().count()) ^ std::random_device{}());
+        std::mt19937 rng(uint32_t(Clock::now().time_since_epoch().count()) ^
+                         std::random_device{}());
         std::uniform_int_distribution<int32_t> number(0, 99999999);
         std::string folder = win::GetTempFolder();
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -38,7 +40,7 @@ public:
     // Empty when no file could be made.
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -89,16 +91,25 @@ int32_t twain::SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParame
     if (file.path().empty()) return store(kWin32Error);
     std::string key = format_key(sImageFormat);
     const std::string& f = file.path();
-    if (key == "BMP") SaveAsBmp(f);
-    else if (key == "JPG") SaveAsJpeg(f, nEncoderParameter);
-    else if (key == "TIF") SaveAsTiff(f, nEncoderParameter, 0);
-    else if (key == "PNG") SaveAsPng(f);
-    else if (key == "PDF") store(save_pdf(*this, f));
-    else if (key == "GIF") SaveAsGif(f);
-    else SaveAsJpeg(f, 75);
+    if (key == "BMP")
+        SaveAsBmp(f);
+    else if (key == "JPG")
+        SaveAsJpeg(f, nEncoderParameter);
+    else if (key == "TIF")
+        SaveAsTiff(f, nEncoderParameter, 0);
+    else if (key == "PNG")
+        SaveAsPng(f);
+    else if (key == "PDF")
+        store(save_pdf(*this, f));
+    else if (key == "GIF")
+        SaveAsGif(f);
+    else
+        SaveAsJpeg(f, 75);
     if (m_lastStatus != LumTwainOk) return m_lastStatus;
     bool sent = FtpPutFileA(session, f.c_str(), remote.c_str(), FTP_TRANSFER_TYPE_UNKNOWN, 0);
     return store(sent ? LumTwainOk : LumTwainInternetFtpWriteFileError);
 }
 
-void twain::SetFtpPassiveMode(bool bPassiveMode) { m_ftpPassiveMode = bPassiveMode; }
+void twain::SetFtpPassiveMode(bool bPassiveMode) {
+    m_ftpPassiveMode = bPassiveMode;
+}

@@ -13,7 +13,7 @@ namespace {
 using Event = std::array<int32_t, 3>;
 
 class CInetTest : public NetTest {
-protected:
+  protected:
     void SetUp() override {
         NetTest::SetUp();
         m_server = std::make_unique<NetServer>(std::vector<std::string>{"http", m_files});
@@ -195,7 +195,8 @@ TEST(CInet, FtpSessionsFollowThePassiveFlag) {
         ASSERT_NE(s, 0u);
         EXPECT_EQ(inet.hSession(), s);
         write_bytes(dir.file("local.bin"), pattern(100));
-        EXPECT_TRUE(FtpPutFileA(s, dir.file("local.bin").c_str(), passive ? "p.bin" : "a.bin", 0, 0));
+        EXPECT_TRUE(
+            FtpPutFileA(s, dir.file("local.bin").c_str(), passive ? "p.bin" : "a.bin", 0, 0));
     }
     std::string text = read_text(log);
     EXPECT_NE(text.find("EPSV"), std::string::npos);

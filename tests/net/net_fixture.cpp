@@ -17,8 +17,8 @@ std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
 }
 
 void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 std::string read_text(const std::string& path) {
@@ -41,7 +41,9 @@ void NetTest::SetUp() {
     write_bytes(m_files + "/big.bin", m_big);
 }
 
-void NetTest::TearDown() { m_env.clear(); }
+void NetTest::TearDown() {
+    m_env.clear();
+}
 
 HINTERNET NetTest::open_root(DWORD timeout_ms) {
     HINTERNET root = InternetOpenA("pelorix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);

@@ -21,7 +21,7 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string read_text(const std::string& path);
 
 class NetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

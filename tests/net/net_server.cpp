@@ -27,7 +27,8 @@ int read_port(int fd, std::chrono::milliseconds limit) {
     auto end = Clock::now() + limit;
     while (Clock::now() < end && text.find('\n') == std::string::npos) {
         pollfd p{fd, POLLIN, 0};
-        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+        int left =
+            int(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
         if (::poll(&p, 1, std::max(left, 1)) <= 0) continue;
         char buf[64];
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -47,7 +48,9 @@ bool wait_exit(pid_t pid, std::chrono::milliseconds limit) {
     return false;
 }
 
-int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int run(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 }  // namespace
 
@@ -89,7 +92,8 @@ TestCertificates make_certificates(const std::string& dir) {
     c.wrong_name_key = dir + "/wrong.key";
     std::string ca_key = dir + "/ca.key";
     bool ok = run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=LumTest-CA"
-                  " -keyout " + ca_key + " -out " + c.ca) == 0;
+                  " -keyout " +
+                  ca_key + " -out " + c.ca) == 0;
     auto issue = [&](const std::string& cert, const std::string& key, const std::string& san) {
         std::string csr = cert + ".csr", ext = cert + ".ext";
         std::ofstream(ext) << "subjectAltName=" << san << "\n";

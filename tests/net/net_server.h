@@ -10,7 +10,7 @@
 namespace lumtest {
 
 class NetServer {
-public:
+  public:
     // Starts `net_servers.py args...` and waits (at most 10 s) for it to listen; port() is
     // 0 when it did not come up.
     explicit NetServer(const std::vector<std::string>& args);
@@ -21,7 +21,7 @@ public:
 
     int port() const { return m_port; }
 
-private:
+  private:
     pid_t m_pid = -1;
     int m_port = 0;
 };

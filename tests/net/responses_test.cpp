@@ -15,9 +15,9 @@ HttpHead head_of(std::initializer_list<const char*> lines) {
 }
 
 TEST(HttpHead, TheLastResponseAfterInterimAndRedirectHeadsIsKept) {
-    HttpHead h = head_of({"HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 302 Found\r\n",
-                          "Location: /b\r\n", "\r\n", "HTTP/1.1 200 OK\r\n",
-                          "Content-Length: 12\r\n", "\r\n"});
+    HttpHead h =
+        head_of({"HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 302 Found\r\n", "Location: /b\r\n",
+                 "\r\n", "HTTP/1.1 200 OK\r\n", "Content-Length: 12\r\n", "\r\n"});
     EXPECT_TRUE(h.complete());
     EXPECT_EQ(h.status(), 200);
     EXPECT_EQ(h.reason(), "OK");
@@ -37,8 +37,8 @@ TEST(HttpHead, FieldsAreFoundByNameInAnyCaseAndByOccurrence) {
 }
 
 TEST(HttpHead, MalformedLinesAreSkippedAndBadStatusLinesGiveNoStatus) {
-    HttpHead h = head_of({"HTTP/1.1 2x0 Bad", "NoColon", ": empty name", "Name : spaced",
-                          "Good: yes", ""});
+    HttpHead h =
+        head_of({"HTTP/1.1 2x0 Bad", "NoColon", ": empty name", "Name : spaced", "Good: yes", ""});
     EXPECT_EQ(h.status(), 0);
     EXPECT_EQ(h.field_count(), 1u);
     EXPECT_EQ(head_of({"HTTP/1.1 099 Low", ""}).status(), 0);

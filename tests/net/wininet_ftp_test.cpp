@@ -12,12 +12,12 @@ namespace lumtest {
 namespace {
 
 class FtpTest : public NetTest {
-protected:
+  protected:
     void SetUp() override {
         NetTest::SetUp();
         m_log = m_dir.file("ftp.log");
-        m_server = std::make_unique<NetServer>(
-            std::vector<std::string>{"ftp", m_files, "--log", m_log});
+        m_server =
+            std::make_unique<NetServer>(std::vector<std::string>{"ftp", m_files, "--log", m_log});
         ASSERT_NE(m_server->port(), 0);
         m_root = open_root(5000);
     }
@@ -37,7 +37,9 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    bool logged(const std::string& command) { return log().find(command + "\n") != std::string::npos; }
+    bool logged(const std::string& command) {
+        return log().find(command + "\n") != std::string::npos;
+    }
 
     std::string m_log;
     std::unique_ptr<NetServer> m_server;
@@ -52,7 +54,8 @@ TEST_F(FtpTest, APassiveSessionDownloadsAndUploadsBinaryFilesExactly) {
     EXPECT_EQ(read_file(local), m_big);
     auto data = pattern(200000, 3);
     write_bytes(m_dir.file("up.bin"), data);
-    ASSERT_TRUE(FtpPutFileA(s, m_dir.file("up.bin").c_str(), "up.bin", FTP_TRANSFER_TYPE_BINARY, 0));
+    ASSERT_TRUE(
+        FtpPutFileA(s, m_dir.file("up.bin").c_str(), "up.bin", FTP_TRANSFER_TYPE_BINARY, 0));
     EXPECT_EQ(read_file(m_files + "/up.bin"), data);
     // A second upload replaces the file; both ran on the one logged-in connection.
     ASSERT_TRUE(FtpPutFileA(s, m_dir.file("got.bin").c_str(), "up.bin", 0, 0));
@@ -146,8 +149,8 @@ TEST_F(FtpTest, AClosedSessionCannotBeUsed) {
     EXPECT_TRUE(InternetCloseHandle(s));
     EXPECT_FALSE(FtpGetFileA(s, "3000.bin", m_dir.file("x").c_str(), FALSE, 0, 0, 0));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    HINTERNET http = InternetConnectA(m_root, "127.0.0.1", 80, nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET http =
+        InternetConnectA(m_root, "127.0.0.1", 80, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     EXPECT_FALSE(FtpPutFileA(http, m_log.c_str(), "x", 0, 0));
     EXPECT_EQ(GetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
 }

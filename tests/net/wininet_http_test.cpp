@@ -8,7 +8,7 @@ namespace lumtest {
 namespace {
 
 class HttpTest : public NetTest {
-protected:
+  protected:
     void SetUp() override {
         NetTest::SetUp();
         m_server = std::make_unique<NetServer>(std::vector<std::string>{"http", m_files});
@@ -218,7 +218,7 @@ TEST_F(HttpTest, TheProxyComesFromTheEnvironmentUnlessDirect) {
 }
 
 class HttpsTest : public NetTest {
-protected:
+  protected:
     void SetUp() override {
         NetTest::SetUp();
         m_certs = make_certificates(m_dir.path());

@@ -32,23 +32,32 @@ DWORD certificate_error(CURL* easy, const char* detail) {
 
 DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp, const char* detail) {
     switch (code) {
-        case CURLE_OK: return ERROR_SUCCESS;
-        case CURLE_UNSUPPORTED_PROTOCOL: return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
-        case CURLE_URL_MALFORMAT: return ERROR_INTERNET_INVALID_URL;
+        case CURLE_OK:
+            return ERROR_SUCCESS;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+        case CURLE_URL_MALFORMAT:
+            return ERROR_INTERNET_INVALID_URL;
         case CURLE_COULDNT_RESOLVE_PROXY:
-        case CURLE_COULDNT_RESOLVE_HOST: return ERROR_INTERNET_NAME_NOT_RESOLVED;
-        case CURLE_COULDNT_CONNECT: return ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return ERROR_INTERNET_NAME_NOT_RESOLVED;
+        case CURLE_COULDNT_CONNECT:
+            return ERROR_INTERNET_CANNOT_CONNECT;
         case CURLE_WEIRD_SERVER_REPLY:
         case CURLE_GOT_NOTHING:
             return ftp ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_HTTP_INVALID_SERVER_RESPONSE;
         case CURLE_FTP_WEIRD_PASV_REPLY:
         case CURLE_FTP_WEIRD_227_FORMAT:
-        case CURLE_FTP_CANT_GET_HOST: return ERROR_FTP_NO_PASSIVE_MODE;
+        case CURLE_FTP_CANT_GET_HOST:
+            return ERROR_FTP_NO_PASSIVE_MODE;
         case CURLE_FTP_ACCEPT_FAILED:
-        case CURLE_FTP_PORT_FAILED: return ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_FTP_PORT_FAILED:
+            return ERROR_INTERNET_CANNOT_CONNECT;
         case CURLE_FTP_ACCEPT_TIMEOUT:
-        case CURLE_OPERATION_TIMEDOUT: return ERROR_INTERNET_TIMEOUT;
-        case CURLE_LOGIN_DENIED: return ERROR_INTERNET_LOGIN_FAILURE;
+        case CURLE_OPERATION_TIMEDOUT:
+            return ERROR_INTERNET_TIMEOUT;
+        case CURLE_LOGIN_DENIED:
+            return ERROR_INTERNET_LOGIN_FAILURE;
         case CURLE_REMOTE_ACCESS_DENIED:
         case CURLE_REMOTE_FILE_NOT_FOUND:
         case CURLE_UPLOAD_FAILED:
@@ -56,24 +65,36 @@ DWORD error_from_curl(CURLcode code, CURL* easy, bool ftp, const char* detail) {
         case CURLE_FTP_COULDNT_RETR_FILE:
         case CURLE_FTP_COULDNT_SET_TYPE:
         case CURLE_REMOTE_DISK_FULL:
-        case CURLE_REMOTE_FILE_EXISTS: return ERROR_INTERNET_EXTENDED_ERROR;
+        case CURLE_REMOTE_FILE_EXISTS:
+            return ERROR_INTERNET_EXTENDED_ERROR;
         case CURLE_PARTIAL_FILE:
-        case CURLE_RECV_ERROR: return ERROR_INTERNET_CONNECTION_ABORTED;
-        case CURLE_SEND_ERROR: return ERROR_INTERNET_CONNECTION_RESET;
-        case CURLE_TOO_MANY_REDIRECTS: return ERROR_HTTP_REDIRECT_FAILED;
-        case CURLE_ABORTED_BY_CALLBACK: return ERROR_INTERNET_OPERATION_CANCELLED;
-        case CURLE_OUT_OF_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
-        case CURLE_BAD_CONTENT_ENCODING: return ERROR_INTERNET_DECODING_FAILED;
-        case CURLE_PEER_FAILED_VERIFICATION: return certificate_error(easy, detail);
+        case CURLE_RECV_ERROR:
+            return ERROR_INTERNET_CONNECTION_ABORTED;
+        case CURLE_SEND_ERROR:
+            return ERROR_INTERNET_CONNECTION_RESET;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return ERROR_HTTP_REDIRECT_FAILED;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return ERROR_INTERNET_OPERATION_CANCELLED;
+        case CURLE_OUT_OF_MEMORY:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case CURLE_BAD_CONTENT_ENCODING:
+            return ERROR_INTERNET_DECODING_FAILED;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return certificate_error(easy, detail);
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CIPHER:
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_ENGINE_INITFAILED:
-        case CURLE_USE_SSL_FAILED: return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-        case CURLE_READ_ERROR: return ERROR_READ_FAULT;
-        case CURLE_WRITE_ERROR: return ERROR_WRITE_FAULT;
-        default: return ERROR_INTERNET_INTERNAL_ERROR;
+        case CURLE_USE_SSL_FAILED:
+            return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+        case CURLE_READ_ERROR:
+            return ERROR_READ_FAULT;
+        case CURLE_WRITE_ERROR:
+            return ERROR_WRITE_FAULT;
+        default:
+            return ERROR_INTERNET_INTERNAL_ERROR;
     }
 }
 

@@ -31,7 +31,7 @@ struct Transfer {
 };
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : m_fd(fd) {}
     ~Fd() {
         if (m_fd >= 0) ::close(m_fd);
@@ -40,7 +40,7 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
 
@@ -69,8 +69,8 @@ bool has_line_break(const std::string& s) {
 
 // The URL of a remote path: relative to the login folder, or absolute when it starts with "/".
 std::string ftp_url(CURL* easy, const Connection& c, std::string_view path) {
-    std::string url = "ftp://" + c.host + ":" +
-                      std::to_string(c.port ? c.port : INTERNET_DEFAULT_FTP_PORT) + "/";
+    std::string url =
+        "ftp://" + c.host + ":" + std::to_string(c.port ? c.port : INTERNET_DEFAULT_FTP_PORT) + "/";
     if (!path.empty() && path.front() == '/') {
         url += "%2F";
         path.remove_prefix(1);
@@ -226,7 +226,8 @@ BOOL FtpPutFileA(HINTERNET connect, const char* local_file, const char* new_remo
         win::SetLastErrorFromErrno(errno, "open", local_file);
         return FALSE;
     }
-    if (!S_ISREG(st.st_mode)) return fail(ERROR_ACCESS_DENIED, "not a file: " + std::string(local_file), FALSE);
+    if (!S_ISREG(st.st_mode))
+        return fail(ERROR_ACCESS_DENIED, "not a file: " + std::string(local_file), FALSE);
     Transfer t;
     if (!prepare(*c, object->timeouts, t, new_remote_file)) return FALSE;
     t.in = in.get();

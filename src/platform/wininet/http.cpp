@@ -143,7 +143,8 @@ void configure(Request& r, const Timeouts& t) {
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     bool secure = r.flags & INTERNET_FLAG_SECURE;
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, (r.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) ? 0L : 1L);
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION,
+                     (r.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) ? 0L : 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
                      r.http10 ? long(CURL_HTTP_VERSION_1_0) : long(CURL_HTTP_VERSION_1_1));
@@ -209,10 +210,12 @@ HINTERNET HttpOpenRequestA(HINTERNET connect, const char* verb, const char* obje
     r.http10 = version && iequals(version, "HTTP/1.0");
     r.session = c.session;
     r.referrer = referrer ? referrer : "";
-    for (const char** a = accept_types; a && *a; ++a) r.accept += (r.accept.empty() ? "" : ", ") + std::string(*a);
+    for (const char** a = accept_types; a && *a; ++a)
+        r.accept += (r.accept.empty() ? "" : ", ") + std::string(*a);
     bool secure = flags & INTERNET_FLAG_SECURE;
-    INTERNET_PORT port = c.port ? c.port : secure ? INTERNET_DEFAULT_HTTPS_PORT
-                                                  : INTERNET_DEFAULT_HTTP_PORT;
+    INTERNET_PORT port = c.port   ? c.port
+                         : secure ? INTERNET_DEFAULT_HTTPS_PORT
+                                  : INTERNET_DEFAULT_HTTP_PORT;
     std::string target = object && *object ? object : "/";
     if (target.front() != '/') target.insert(0, "/");
     r.url = std::string(secure ? "https://" : "http://") + c.host + ":" + std::to_string(port) +

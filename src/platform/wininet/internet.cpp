@@ -18,19 +18,27 @@ std::atomic<DWORD> g_receive_ms{Timeouts{}.receive_ms};
 
 std::atomic<DWORD>* process_timeout(DWORD option) {
     switch (option) {
-        case INTERNET_OPTION_CONNECT_TIMEOUT: return &g_connect_ms;
-        case INTERNET_OPTION_SEND_TIMEOUT: return &g_send_ms;
-        case INTERNET_OPTION_RECEIVE_TIMEOUT: return &g_receive_ms;
-        default: return nullptr;
+        case INTERNET_OPTION_CONNECT_TIMEOUT:
+            return &g_connect_ms;
+        case INTERNET_OPTION_SEND_TIMEOUT:
+            return &g_send_ms;
+        case INTERNET_OPTION_RECEIVE_TIMEOUT:
+            return &g_receive_ms;
+        default:
+            return nullptr;
     }
 }
 
 DWORD* handle_timeout(Timeouts& t, DWORD option) {
     switch (option) {
-        case INTERNET_OPTION_CONNECT_TIMEOUT: return &t.connect_ms;
-        case INTERNET_OPTION_SEND_TIMEOUT: return &t.send_ms;
-        case INTERNET_OPTION_RECEIVE_TIMEOUT: return &t.receive_ms;
-        default: return nullptr;
+        case INTERNET_OPTION_CONNECT_TIMEOUT:
+            return &t.connect_ms;
+        case INTERNET_OPTION_SEND_TIMEOUT:
+            return &t.send_ms;
+        case INTERNET_OPTION_RECEIVE_TIMEOUT:
+            return &t.receive_ms;
+        default:
+            return nullptr;
     }
 }
 
@@ -41,11 +49,13 @@ void close_tree(HINTERNET handle) {
     for (HINTERNET child : object->children) close_tree(child);
 }
 
-std::string text_or_empty(const char* s) { return s ? s : ""; }
+std::string text_or_empty(const char* s) {
+    return s ? s : "";
+}
 
 bool valid_host_char(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
 }
 
 bool valid_ipv6(std::string_view s) {
@@ -57,7 +67,9 @@ bool valid_ipv6(std::string_view s) {
 
 }  // namespace
 
-Timeouts process_timeouts() { return {g_connect_ms.load(), g_send_ms.load(), g_receive_ms.load()}; }
+Timeouts process_timeouts() {
+    return {g_connect_ms.load(), g_send_ms.load(), g_receive_ms.load()};
+}
 
 Request::~Request() {
     if (attached) curl_multi_remove_handle(multi.get(), easy.get());
@@ -71,8 +83,7 @@ InternetObject* find(HINTERNET handle, Kind kind) {
     InternetObject* object = table().find(handle);
     if (!object) return fail(ERROR_INVALID_HANDLE, "no such internet handle", nullptr);
     if (object->kind() != kind)
-        return fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, "wrong kind of internet handle",
-                    nullptr);
+        return fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, "wrong kind of internet handle", nullptr);
     return object;
 }
 
@@ -217,8 +228,7 @@ HINTERNET InternetConnectA(HINTERNET internet, const char* server, INTERNET_PORT
 BOOL InternetCloseHandle(HINTERNET handle) {
     InternetObject* object = table().find(handle);
     if (!object) return fail(ERROR_INVALID_HANDLE, "no such internet handle", FALSE);
-    if (InternetObject* parent = table().find(object->parent))
-        std::erase(parent->children, handle);
+    if (InternetObject* parent = table().find(object->parent)) std::erase(parent->children, handle);
     close_tree(handle);
     return TRUE;
 }

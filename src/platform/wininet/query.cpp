@@ -15,12 +15,18 @@ struct FieldName {
 };
 
 constexpr FieldName kFields[] = {
-    {HTTP_QUERY_CONTENT_TYPE, "Content-Type"},   {HTTP_QUERY_CONTENT_LENGTH, "Content-Length"},
-    {HTTP_QUERY_DATE, "Date"},                   {HTTP_QUERY_LAST_MODIFIED, "Last-Modified"},
-    {23, "Connection"},                          {24, "Accept"},
-    {HTTP_QUERY_CONTENT_ENCODING, "Content-Encoding"}, {HTTP_QUERY_LOCATION, "Location"},
-    {HTTP_QUERY_SERVER, "Server"},               {HTTP_QUERY_USER_AGENT, "User-Agent"},
-    {HTTP_QUERY_ETAG, "ETag"},                   {HTTP_QUERY_HOST, "Host"},
+    {HTTP_QUERY_CONTENT_TYPE, "Content-Type"},
+    {HTTP_QUERY_CONTENT_LENGTH, "Content-Length"},
+    {HTTP_QUERY_DATE, "Date"},
+    {HTTP_QUERY_LAST_MODIFIED, "Last-Modified"},
+    {23, "Connection"},
+    {24, "Accept"},
+    {HTTP_QUERY_CONTENT_ENCODING, "Content-Encoding"},
+    {HTTP_QUERY_LOCATION, "Location"},
+    {HTTP_QUERY_SERVER, "Server"},
+    {HTTP_QUERY_USER_AGENT, "User-Agent"},
+    {HTTP_QUERY_ETAG, "ETag"},
+    {HTTP_QUERY_HOST, "Host"},
     {HTTP_QUERY_TRANSFER_ENCODING, "Transfer-Encoding"},
 };
 
@@ -64,15 +70,19 @@ std::optional<std::string> select(const HttpHead& head, bool of_request, DWORD i
         case HTTP_QUERY_STATUS_CODE:
             if (of_request || head.status() == 0) return not_found();
             return std::to_string(head.status());
-        case HTTP_QUERY_STATUS_TEXT: return of_request ? not_found() : head.reason();
+        case HTTP_QUERY_STATUS_TEXT:
+            return of_request ? not_found() : head.reason();
         case HTTP_QUERY_VERSION: {
             if (!of_request) return head.version();
             size_t sp = head.start_line().rfind(' ');
             return sp == std::string::npos ? not_found() : head.start_line().substr(sp + 1);
         }
-        case HTTP_QUERY_RAW_HEADERS: return head.raw(std::string_view("\0", 1));
-        case HTTP_QUERY_RAW_HEADERS_CRLF: return head.raw("\r\n");
-        default: break;
+        case HTTP_QUERY_RAW_HEADERS:
+            return head.raw(std::string_view("\0", 1));
+        case HTTP_QUERY_RAW_HEADERS_CRLF:
+            return head.raw("\r\n");
+        default:
+            break;
     }
     std::string name = info == HTTP_QUERY_CUSTOM ? std::string(custom) : "";
     if (info != HTTP_QUERY_CUSTOM) {
@@ -121,12 +131,14 @@ bool is_timeout(DWORD option) {
 
 DWORD handle_type(const InternetObject& o) {
     switch (o.kind()) {
-        case Kind::Session: return INTERNET_HANDLE_TYPE_INTERNET;
+        case Kind::Session:
+            return INTERNET_HANDLE_TYPE_INTERNET;
         case Kind::Connection:
             return std::get<Connection>(o.value).service == INTERNET_SERVICE_FTP
                        ? INTERNET_HANDLE_TYPE_CONNECT_FTP
                        : INTERNET_HANDLE_TYPE_CONNECT_HTTP;
-        case Kind::Request: return INTERNET_HANDLE_TYPE_HTTP_REQUEST;
+        case Kind::Request:
+            return INTERNET_HANDLE_TYPE_HTTP_REQUEST;
     }
     return 0;
 }
@@ -181,8 +193,10 @@ BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, void* buffer, DWORD* l
     }
     InternetObject* object = table().find(handle);
     if (!object) return fail(ERROR_INVALID_HANDLE, "no such internet handle", FALSE);
-    if (is_timeout(option)) return copy_number(timeout_of(object->timeouts, option), buffer, length);
-    if (option == INTERNET_OPTION_HANDLE_TYPE) return copy_number(handle_type(*object), buffer, length);
+    if (is_timeout(option))
+        return copy_number(timeout_of(object->timeouts, option), buffer, length);
+    if (option == INTERNET_OPTION_HANDLE_TYPE)
+        return copy_number(handle_type(*object), buffer, length);
     if (option == INTERNET_OPTION_URL && object->kind() == Kind::Request)
         return copy_out(std::get<Request>(object->value).url, buffer, length);
     return fail(ERROR_INTERNET_INVALID_OPTION, "option not supported", FALSE);

@@ -10,7 +10,9 @@ namespace {
 constexpr size_t kMaxFields = 1000;
 constexpr size_t kMaxReplyBytes = 64 * 1024;
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
@@ -18,12 +20,13 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The reply code of an FTP line and whether it continues ('-'), or 0.
 int reply_code(std::string_view line, bool* continues) {
-    if (line.size() < 3 || !is_digit(line[0]) || !is_digit(line[1]) || !is_digit(line[2]))
-        return 0;
+    if (line.size() < 3 || !is_digit(line[0]) || !is_digit(line[1]) || !is_digit(line[2])) return 0;
     if (line.size() > 3 && line[3] != ' ' && line[3] != '-') return 0;
     *continues = line.size() > 3 && line[3] == '-';
     return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
@@ -82,8 +85,7 @@ void HttpHead::parse_start(std::string_view line) {
     m_version.assign(line.substr(0, sp));
     if (sp == std::string_view::npos) return;
     std::string_view rest = line.substr(sp + 1);
-    if (rest.size() < 3 || !is_digit(rest[0]) || !is_digit(rest[1]) || !is_digit(rest[2]))
-        return;
+    if (rest.size() < 3 || !is_digit(rest[0]) || !is_digit(rest[1]) || !is_digit(rest[2])) return;
     if (rest.size() > 3 && rest[3] != ' ') return;
     int code = (rest[0] - '0') * 100 + (rest[1] - '0') * 10 + (rest[2] - '0');
     if (code < 100) return;

@@ -14,7 +14,7 @@
 namespace wininet {
 
 class HttpHead {
-public:
+  public:
     // One line as received, with or without its CR LF. A line that starts with "HTTP/"
     // begins a new response (an interim or redirect response is replaced by the next one);
     // the empty line ends the head.
@@ -37,7 +37,7 @@ public:
     std::string raw(std::string_view separator) const;
     size_t field_count() const { return m_fields.size(); }
 
-private:
+  private:
     void parse_start(std::string_view line);
 
     std::string m_start;
@@ -50,13 +50,13 @@ private:
 
 // Replies of an FTP server: "nnn text" or a multi-line "nnn-text" ... "nnn text".
 class FtpReplies {
-public:
+  public:
     void add_line(std::string_view line);
     // The last complete reply (its lines joined with CR LF) and its code, 0 when none.
     const std::string& last_text() const { return m_last_text; }
     int last_code() const { return m_last_code; }
 
-private:
+  private:
     std::string m_pending;  // lines of a multi-line reply still open
     int m_pending_code = 0;
     std::string m_last_text;

@@ -152,8 +152,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headers_leng
 // length without the NUL; a buffer too small fails with ERROR_INSUFFICIENT_BUFFER and sets
 // `*length` to the size needed. HTTP_QUERY_FLAG_NUMBER: a DWORD into `buffer`. `index`, when
 // given, picks the n-th header of that name and is advanced to the next.
-BOOL HttpQueryInfoA(HINTERNET request, DWORD info_level, void* buffer, DWORD* length,
-                    DWORD* index);
+BOOL HttpQueryInfoA(HINTERNET request, DWORD info_level, void* buffer, DWORD* length, DWORD* index);
 
 // Reads up to `to_read` bytes of the body, blocking until that many have arrived or the body
 // ended; TRUE with 0 bytes at the end. A body that ends before its announced length, or a
@@ -179,7 +178,8 @@ BOOL FtpPutFileA(HINTERNET connect, const char* local_file, const char* new_remo
 BOOL InternetGetLastResponseInfoA(DWORD* error, char* buffer, DWORD* length);
 
 // Timeouts (DWORD milliseconds) of a handle, or with handle 0 the process-wide values that
-// new root handles take (defaults: connect 30 s, send and receive 60 s).
+// new root handles take (defaults: connect 30 s, send and receive 60 s). The receive timeout
+// bounds the time without progress in either direction; the send timeout is only kept.
 BOOL InternetSetOptionA(HINTERNET handle, DWORD option, const void* buffer, DWORD length);
 BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, void* buffer, DWORD* length);
 
