@@ -47,8 +47,7 @@ std::string folder() {
 Server start(const char* kind) {
     Server s;
     const char* source = std::getenv("LUM_SOURCE_DIR");
-    std::string root =
-        source ? source : std::filesystem::path(__FILE__).parent_path().parent_path().string();
+    std::string root = source ? source : LUM_SOURCE_DIR;
     std::string script = root + "/tests/support/net_servers.py";
     std::string dir = folder(), k = kind, py = "/usr/bin/python3", life = "--lifetime",
                 secs = "600";

@@ -1,7 +1,6 @@
-// FTP sessions: one libcurl easy handle per connection keeps the logged-in control connection
-// between transfers; each transfer is one blocking perform on it.
+// FTP sessions: InternetConnectA logs in to check the server and the credentials; each
+// transfer is then one blocking libcurl perform on the connection's easy handle.
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,7 +44,9 @@ class Fd {
 };
 
 size_t on_reply(char* data, size_t size, size_t count, void* user) {
-    static_cast<Transfer*>(user)->replies.add_line(std::string_view(data, size * count));
+    std::string_view line(data, size * count);
+    // The goodbye to the QUIT that ends every transfer says nothing about the transfer.
+    if (line.substr(0, 4) != "221 ") static_cast<Transfer*>(user)->replies.add_line(line);
     return size * count;
 }
 
@@ -89,18 +90,6 @@ std::string ftp_url(CURL* easy, const Connection& c, std::string_view path) {
     return url;
 }
 
-curl_socket_t on_open_socket(void* user, curlsocktype, curl_sockaddr* address) {
-    int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-    if (fd < 0) return CURL_SOCKET_BAD;
-    static_cast<std::set<int>*>(user)->insert(fd);
-    return fd;
-}
-
-int on_close_socket(void* user, curl_socket_t fd) {
-    static_cast<std::set<int>*>(user)->erase(fd);
-    return ::close(fd);
-}
-
 void configure(Connection& c, const Timeouts& timeouts, Transfer& t, const std::string& url) {
     CURL* e = c.ftp.get();
     curl_easy_reset(e);  // keeps the live control connection
@@ -115,17 +104,18 @@ void configure(Connection& c, const Timeouts& timeouts, Transfer& t, const std::
     if (!(c.flags & INTERNET_FLAG_PASSIVE)) curl_easy_setopt(e, CURLOPT_FTPPORT, "-");
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, on_reply);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, on_open_socket);
-    curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, c.sockets.get());
-    curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, on_close_socket);
-    curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, c.sockets.get());
+    // Every transfer logs in on a connection of its own, closed (QUIT, within the timeouts)
+    // when it ends: reusing one made libcurl stall for a second and reconnect when a passive
+    // data connection followed an earlier transfer, and a login costs a few round trips.
+    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
 }
 
 // Runs the transfer configured on `c`; on failure the last error, its detail and the server's
 // last reply are recorded.
 bool perform(Connection& c, Transfer& t) {
     CURLcode result = curl_easy_perform(c.ftp.get());
-    // Nothing of `t` may be reached once it is gone; the control connection stays.
+    // Nothing of `t` may be reached once it is gone.
     curl_easy_reset(c.ftp.get());
     if (t.replies.last_code() != 0)
         last_reply() = LastReply{t.replies.last_text(), DWORD(t.replies.last_code())};
@@ -158,19 +148,12 @@ bool prepare(Connection& c, const Timeouts& timeouts, Transfer& t, const char* r
 
 }  // namespace
 
-Connection::~Connection() {
-    if (!ftp || !sockets) return;
-    for (int fd : *sockets) ::shutdown(fd, SHUT_RDWR);  // QUIT then fails at once
-    ftp.reset();
-}
-
 bool ftp_login(Connection& c, const Timeouts& timeouts) {
     if (has_line_break(c.user))
         return fail(ERROR_INTERNET_INCORRECT_USER_NAME, "a line break in the user name", false);
     if (has_line_break(c.password))
         return fail(ERROR_INTERNET_INCORRECT_PASSWORD, "a line break in the password", false);
     c.ftp.reset(curl_easy_init());
-    c.sockets = std::make_unique<std::set<int>>();
     if (!c.ftp) return fail(ERROR_NOT_ENOUGH_MEMORY, "libcurl: out of memory", false);
     Transfer t;
     std::string url = ftp_url(c.ftp.get(), c, "");

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <memory>
-#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -46,12 +45,6 @@ struct Session {
 };
 
 struct Connection {
-    Connection() = default;
-    Connection(Connection&&) = default;
-    Connection& operator=(Connection&&) = default;
-    // Ends the control connection at once: a server that went silent cannot hold the close.
-    ~Connection();
-
     DWORD service = 0;
     std::string host;  // as it goes into a URL (an IPv6 address in brackets)
     INTERNET_PORT port = 0;
@@ -59,8 +52,7 @@ struct Connection {
     std::string password;
     DWORD flags = 0;
     Session session;  // the root's settings, copied so that the connection stands alone
-    EasyPtr ftp;      // an FTP connection keeps its logged-in control connection here
-    std::unique_ptr<std::set<int>> sockets;  // libcurl's open sockets of `ftp`
+    EasyPtr ftp;      // the easy handle of an FTP connection's transfers
 };
 
 // An HTTP request and its transfer, pumped by the calling thread through a multi handle.
