@@ -2,6 +2,7 @@
 #include "net/cInet.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/ole/com_error.h"
 #include "platform/win/file.h"
@@ -11,6 +12,7 @@ namespace {
 constexpr const char* kAgent = "pelorix";
 constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE;
 constexpr DWORD kReloadFlags = INTERNET_FLAG_RELOAD;
+constexpr size_t kFirstBlock = size_t(1) << 20;
 
 struct ErrorText {
     int32_t code;
@@ -210,30 +212,39 @@ bool cInet::QueryInfo(int32_t nInfoLevel, std::string& sBuffer, int32_t& nNumber
 bool cInet::ReadArray(SafeArray<uint8_t>& arBytes, int32_t nTotal) {
     bStopReadArray = false;
     if (nTotal <= 0) return true;
+    std::vector<uint8_t> bytes;
+    bool ok = false;
     try {
-        arBytes.redim(0, ULONG(nTotal));
+        ok = read_chunks(bytes, nTotal);
     } catch (const std::bad_alloc&) {
         m_lastError = ERROR_NOT_ENOUGH_MEMORY;
-        return false;
     }
-    return read_chunks(arBytes, nTotal);
+    arBytes = SafeArray<uint8_t>::from(std::move(bytes), 0);
+    return ok;
 }
 
-bool cInet::read_chunks(SafeArray<uint8_t>& bytes, int32_t total) {
+bool cInet::read_chunks(std::vector<uint8_t>& bytes, int32_t total) {
     int32_t size = m_BufferSize > 0 ? m_BufferSize : 1024;  // no chunk of nothing
     int32_t remaining = total;
     while (true) {
         int32_t chunk = std::min(size, remaining);
+        size_t at = size_t(total - remaining);
+        // The array grows as the body arrives, so that a length a server merely announces
+        // cannot make the client take gigabytes up front.
+        if (bytes.size() < at + size_t(chunk))
+            bytes.resize(std::min(size_t(total),
+                                  std::max(at + size_t(chunk), 2 * bytes.size() + kFirstBlock)));
         DWORD read = 0;
-        if (!InternetReadFile(m_hRequest, bytes.data() + (total - remaining), DWORD(chunk),
-                              &read)) {
+        if (!InternetReadFile(m_hRequest, bytes.data() + at, DWORD(chunk), &read)) {
             record_error();
+            bytes.resize(at);
             return false;
         }
         // A body that ends before its announced length is a failed transfer, not an image
         // with a zero tail.
         if (read < 1) {
             m_lastError = ERROR_INTERNET_CONNECTION_ABORTED;
+            bytes.resize(at);
             return false;
         }
         remaining -= int32_t(read);
@@ -242,6 +253,7 @@ bool cInet::read_chunks(SafeArray<uint8_t>& bytes, int32_t total) {
         pump_host_messages(ProcessHostMessages);
         if (remaining < 1 || bStopReadArray) break;
     }
+    bytes.resize(size_t(total - remaining));
     return !bStopReadArray;
 }
 

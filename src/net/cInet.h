@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/ole/ole.h"
 #include "platform/wininet/wininet.h"
@@ -54,7 +55,8 @@ class cInet {
     bool QueryInfo(int32_t nInfoLevel, std::string& sBuffer, int32_t& nNumber);
     // Reads the body into arBytes (0 .. nTotal - 1) in chunks of m_BufferSize, raising
     // PacketReceieved after each. False when stopped, when the transfer fails, or when the
-    // body ends before nTotal bytes; True at once when nTotal is below 1 (arBytes untouched).
+    // body ends before nTotal bytes (arBytes then holds the bytes that came); True at once
+    // when nTotal is below 1 (arBytes untouched).
     bool ReadArray(SafeArray<uint8_t>& arBytes, int32_t nTotal);
 
     HINTERNET hInternet() const { return m_hInternet; }
@@ -68,7 +70,7 @@ class cInet {
 
   private:
     void record_error();
-    bool read_chunks(SafeArray<uint8_t>& bytes, int32_t total);
+    bool read_chunks(std::vector<uint8_t>& bytes, int32_t total);
 
     HINTERNET m_hInternet = 0;
     HINTERNET m_hSession = 0;

@@ -91,6 +91,25 @@ TEST_F(CInetTest, ABodyCutShortIsAFailureNotAZeroTail) {
     EXPECT_FALSE(longer.ReadArray(bytes, 4000));
 }
 
+// A broken or hostile server announces far more than it sends.
+TEST_F(CInetTest, AHugeAnnouncedLengthIsNotTakenUpFront) {
+    std::string reply = m_dir.file("reply");
+    std::string text = "HTTP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\nabc";
+    write_bytes(reply, std::vector<uint8_t>(text.begin(), text.end()));
+    NetServer liar({"raw", reply});
+    ASSERT_NE(liar.port(), 0);
+    cInet inet;
+    ASSERT_NE(inet.Request("GET", "127.0.0.1", "/big.jpg", liar.port(), 3, "*/*"), 0u);
+    ASSERT_TRUE(inet.SendRequest(""));
+    std::string unused;
+    int32_t length = 0;
+    ASSERT_TRUE(inet.QueryInfo(0x20000005, unused, length));
+    EXPECT_EQ(length, 2000000000);
+    SafeArray<uint8_t> bytes;
+    EXPECT_FALSE(inet.ReadArray(bytes, length));
+    EXPECT_EQ(bytes.values(), (std::vector<uint8_t>{'a', 'b', 'c'}));
+}
+
 TEST_F(CInetTest, NoLengthAndNothingToReadAreReportedAsTheCallerExpects) {
     cInet inet;
     EXPECT_EQ(start(inet, "/nolength/3000.bin"), -3);
