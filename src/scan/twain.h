@@ -24,9 +24,6 @@ enum LumTwainStatus : int32_t {
     LumTwainBadState = 32,
     LumTwainTransferCanceled = 33,
     LumTwainTransferError = 34,
-    LumTwainInternetOpenError = 100,
-    LumTwainInternetConnectError = 101,
-    LumTwainInternetFtpWriteFileError = 108,
 };
 
 class twain {
@@ -189,6 +186,8 @@ public:
     // nEncoderParameter, TIF with the compression nEncoderParameter, PNG, PDF, GIF; anything
     // else JPEG at quality 75), to `sPath` on the FTP server. 100 no internet support, 101 no
     // connection or login, 108 the server refused the file; a save failure's own status.
+    // Without a native image nothing is sent: the last status if it is a failure, else 2.
+    // A port outside 1..65535 is the overflow run-time error (ComError 6).
     int32_t SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParameter,
                       const std::string& sHost, const std::string& sPath,
                       const std::string& sLogin = "", const std::string& sPassword = "",

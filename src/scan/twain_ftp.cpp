@@ -9,8 +9,11 @@
 
 namespace {
 
-// GDI+'s status for a file that cannot be written.
+// GDI+'s status for a file that cannot be written, and the internet failures.
 constexpr int32_t kWin32Error = 7;
+constexpr int32_t kInternetOpenError = 100;
+constexpr int32_t kInternetConnectError = 101;
+constexpr int32_t kInternetFtpWriteFileError = 108;
 
 // The upload's temporary file: the temporary folder and random digits, no extension, made
 // exclusively (never an existing file or a link) and removed however the upload ends.
@@ -83,10 +86,10 @@ int32_t twain::SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParame
         return m_lastStatus != 0 ? m_lastStatus : store(LumTwainInvalidParameter);
     std::string remote = remote_path(sPath);
     cInet inet;
-    if (inet.hInternet() == 0) return store(LumTwainInternetOpenError);
+    if (inet.hInternet() == 0) return store(kInternetOpenError);
     inet.bFtpPassiveMode = m_ftpPassiveMode;
     HINTERNET session = inet.FtpOpenSession(sHost, nFTPPort, sLogin, sPassword);
-    if (session == 0) return store(LumTwainInternetConnectError);
+    if (session == 0) return store(kInternetConnectError);
     UploadFile file;
     if (file.path().empty()) return store(kWin32Error);
     std::string key = format_key(sImageFormat);
@@ -107,7 +110,7 @@ int32_t twain::SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParame
         SaveAsJpeg(f, 75);
     if (m_lastStatus != LumTwainOk) return m_lastStatus;
     bool sent = FtpPutFileA(session, f.c_str(), remote.c_str(), FTP_TRANSFER_TYPE_UNKNOWN, 0);
-    return store(sent ? LumTwainOk : LumTwainInternetFtpWriteFileError);
+    return store(sent ? LumTwainOk : kInternetFtpWriteFileError);
 }
 
 void twain::SetFtpPassiveMode(bool bPassiveMode) {
