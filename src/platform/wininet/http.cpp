@@ -106,7 +106,8 @@ DWORD request_error(const Request& r) {
 
 bool set_method(Request& r, const void* optional, DWORD optional_length) {
     CURL* e = r.easy.get();
-    r.body.assign(static_cast<const char*>(optional), optional ? optional_length : 0);
+    r.body.clear();
+    if (optional) r.body.assign(static_cast<const char*>(optional), optional_length);
     if (r.verb == "GET" && r.body.empty()) return curl_easy_setopt(e, CURLOPT_HTTPGET, 1L) == 0;
     if (r.verb == "HEAD") return curl_easy_setopt(e, CURLOPT_NOBODY, 1L) == 0;
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size()));
@@ -179,6 +180,7 @@ void restart(Request& r) {
 
 size_t take_spill(Request& r, uint8_t* out, size_t size) {
     size_t n = std::min(size, r.spill.size() - r.spill_pos);
+    if (n == 0) return 0;
     std::memcpy(out, r.spill.data() + r.spill_pos, n);
     r.spill_pos += n;
     if (r.spill_pos == r.spill.size()) {
