@@ -184,6 +184,19 @@ public:
     // ---- PDF ----------------------------------------------------------------------------
     bool SaveAsPdf(const std::string& sFilename);
 
+    // ---- FTP upload ---------------------------------------------------------------------
+    // Uploads the native image, saved in `sImageFormat` (BMP, JPG with the quality
+    // nEncoderParameter, TIF with the compression nEncoderParameter, PNG, PDF, GIF; anything
+    // else JPEG at quality 75), to `sPath` on the FTP server. 100 no internet support, 101 no
+    // connection or login, 108 the server refused the file; a save failure's own status.
+    // Without a native image nothing is sent: the last status if it is a failure, else 2.
+    // A port outside 1..65535 is the overflow run-time error (ComError 6).
+    int32_t SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParameter,
+                      const std::string& sHost, const std::string& sPath,
+                      const std::string& sLogin = "", const std::string& sPassword = "",
+                      int32_t nFTPPort = 21);
+    void SetFtpPassiveMode(bool bPassiveMode);
+
     // ---- Query, cloning and export ------------------------------------------------------
     int32_t CreateClonedImage(int32_t nImageID);
     int32_t CreateClonedImageArea(int32_t nImageID, int32_t nSrcX, int32_t nSrcY, int32_t nWidth,

@@ -239,10 +239,21 @@ std::vector<MemberInfo> pdf_rows() {
     };
 }
 
+std::vector<MemberInfo> ftp_rows() {
+    return {
+        row<&twain::SaveToFTP>(910, "SaveToFTP",
+                               "sImageFormat, nEncoderParameter, sHost, sPath, sLogin = \"\", "
+                               "sPassword = \"\", nFTPPort = 21",
+                               kStatus),
+        row<&twain::SetFtpPassiveMode>(911, "SetFtpPassiveMode", "bPassiveMode"),
+    };
+}
+
 InterfaceInfo build() {
     InterfaceInfo iface{"_twain", kIidTwain, {}};
     for (auto group : {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
-                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows})
+                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows,
+                       ftp_rows})
         for (auto& m : group()) iface.members.push_back(std::move(m));
     return iface;
 }
