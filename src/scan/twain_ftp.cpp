@@ -66,24 +66,13 @@ std::string format_key(const std::string& format) {
     return key;
 }
 
-// The PDF writer's member, where the build has one; otherwise "PDF" cannot be made.
-template <class Control>
-int32_t save_pdf(Control& control, const std::string& file) {
-    if constexpr (requires { control.SaveAsPdf(file); })
-        return control.SaveAsPdf(file) ? 0 : 1;
-    else
-        return 1;
-}
-
 }  // namespace
 
 int32_t twain::SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParameter,
                          const std::string& sHost, const std::string& sPath,
                          const std::string& sLogin, const std::string& sPassword,
                          int32_t nFTPPort) {
-    // Without an image nothing is sent; a last status of 0 must not read as an upload.
-    if (m_nativeImageID == 0)
-        return m_lastStatus != 0 ? m_lastStatus : store(LumTwainInvalidParameter);
+    if (m_nativeImageID == 0) return no_native_image();
     std::string remote = remote_path(sPath);
     cInet inet;
     if (inet.hInternet() == 0) return store(kInternetOpenError);
@@ -103,7 +92,7 @@ int32_t twain::SaveToFTP(const std::string& sImageFormat, int32_t nEncoderParame
     else if (key == "PNG")
         SaveAsPng(f);
     else if (key == "PDF")
-        store(save_pdf(*this, f));
+        store(SaveAsPdf(f) ? LumTwainOk : LumTwainGenericError);
     else if (key == "GIF")
         SaveAsGif(f);
     else
