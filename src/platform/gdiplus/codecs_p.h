@@ -170,19 +170,7 @@ bool exif_resolution(const Image& image, float* dpi_x, float* dpi_y);
 // items. `data` is the whole TIFF file.
 void add_tiff_ifd_properties(Image& image, const uint8_t* data, size_t size, uint64_t offset);
 
-// Little-endian and big-endian reads of a bounds-checked buffer.
-inline uint16_t rd16le(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-inline uint32_t rd32le(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline uint16_t rd16be(const uint8_t* p) {
-    return uint16_t((p[0] << 8) | p[1]);
-}
-inline uint32_t rd32be(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
+// A little-endian 16-bit value into a buffer of the decoder's own.
 inline void wr16le(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);

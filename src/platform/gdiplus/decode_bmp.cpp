@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/byte_reader.h"
 #include "platform/gdiplus/codecs_p.h"
 #include "platform/win/dib.h"
 
@@ -86,7 +87,10 @@ void decode_row(const DibHeader& h, const Layout& l, const uint8_t* src, size_t 
     const int bpp = h.bits / 8;
     const int out = l.format == PixelFormat32bppARGB ? 4 : 3;
     for (int32_t x = 0; x < w && size_t(x + 1) * bpp <= avail; ++x) {
-        uint32_t px = bpp == 2 ? rd16le(src + 2 * x) : rd32le(src + 4 * x);
+        const uint8_t* q = src + size_t(bpp) * size_t(x);
+        uint32_t px = bpp == 2 ? uint32_t(q[0] | q[1] << 8)
+                               : uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16 |
+                                     uint32_t(q[3]) << 24;
         BYTE* d = dst + out * x;
         d[0] = l.ch[2].get(px);
         d[1] = l.ch[1].get(px);
@@ -258,7 +262,9 @@ GpStatus decode_dib(const uint8_t* p, size_t n, const DibOptions& options, Frame
 
 GpStatus decode_bmp(const uint8_t* p, size_t n, Image& image) {
     if (n < 14 + 12) return Gdiplus::GenericError;
-    uint32_t off_bits = rd32le(p + 10);
+    platform::ByteReader file(p, n);
+    file.skip(10);
+    uint32_t off_bits = file.u32le();
     size_t pixels_at = off_bits >= 14 ? off_bits - 14 : 0;
     Frame frame;
     DibHeader h;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/byte_reader.h"
 #include "platform/gdiplus/codecs_p.h"
 
 namespace gdip::codec {
@@ -84,35 +85,26 @@ void add_entry(Image& image, PROPID id, const ExifEntry* e, bool big) {
     add_property(image, id, t.gdip, to_little_endian(e->data, bytes, t.swap, big));
 }
 
-uint32_t rd32(const uint8_t* p, bool big) {
-    return big ? rd32be(p) : rd32le(p);
-}
-uint16_t rd16(const uint8_t* p, bool big) {
-    return big ? rd16be(p) : rd16le(p);
-}
-
 // Walks one classic TIFF IFD; follows the EXIF and GPS pointers (the interoperability IFD
 // is left out: its tag numbers collide with GPS ones).
-void walk_ifd(Image& image, const uint8_t* d, size_t n, bool big, uint64_t off, int depth) {
-    if (depth > 2 || off > n || n - off < 2) return;
-    size_t count = rd16(d + off, big);
-    count = std::min(count, (n - off - 2) / 12);
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* e = d + off + 2 + 12 * i;
-        uint16_t tag = rd16(e, big);
-        uint32_t type = rd16(e + 2, big), cnt = rd32(e + 4, big);
+void walk_ifd(Image& image, const platform::ByteReader& file, bool big, uint64_t off, int depth) {
+    if (depth > 2 || off > file.size()) return;
+    platform::ByteReader ifd = file.from(size_t(off));
+    const size_t count = ifd.u16(big);
+    for (size_t i = 0; i < count && ifd.remaining() >= 12; ++i) {
+        const uint16_t tag = ifd.u16(big);
+        const uint32_t type = ifd.u16(big), cnt = ifd.u32(big);
+        platform::ByteReader inline_value = ifd.at(ifd.position(), 4);
+        const uint32_t at = ifd.u32(big);
         FieldType t = field_type(type);
-        if (!t.size || cnt > n / t.size) continue;
-        size_t bytes = size_t(cnt) * t.size;
-        const uint8_t* value = e + 8;
-        if (bytes > 4) {
-            uint32_t at = rd32(e + 8, big);
-            if (at > n || n - at < bytes) continue;
-            value = d + at;
-        }
-        add_property(image, tag, t.gdip, to_little_endian(value, bytes, t.swap, big));
+        if (!t.size || cnt > file.size() / t.size) continue;
+        const size_t bytes = size_t(cnt) * t.size;
+        platform::ByteReader value = bytes > 4 ? file.at(at, bytes) : inline_value;
+        auto span = value.bytes(bytes);
+        if (!value.ok()) continue;
+        add_property(image, tag, t.gdip, to_little_endian(span.data(), bytes, t.swap, big));
         if ((tag == 0x8769 || tag == 0x8825) && cnt == 1 && (type == 4 || type == 13))
-            walk_ifd(image, d, n, big, rd32(value, big), depth + 1);
+            walk_ifd(image, file, big, platform::ByteReader(span).u32(big), depth + 1);
     }
 }
 
@@ -154,7 +146,8 @@ bool exif_resolution(const Image& image, float* dpi_x, float* dpi_y) {
     auto rational = [&](PROPID id, double* out) {
         const PropertyData* p = find_property(image, id);
         if (!p || p->type != PropertyTagTypeRational || p->value.size() < 8) return false;
-        uint32_t num = rd32le(p->value.data()), den = rd32le(p->value.data() + 4);
+        platform::ByteReader r(p->value.data(), p->value.size());
+        uint32_t num = r.u32le(), den = r.u32le();
         if (!den || !num) return false;
         *out = double(num) / den;
         return true;
@@ -163,7 +156,7 @@ bool exif_resolution(const Image& image, float* dpi_x, float* dpi_y) {
     if (!rational(0x011A, &x) || !rational(0x011B, &y)) return false;
     int unit = 2;
     if (const PropertyData* u = find_property(image, 0x0128); u && u->value.size() >= 2)
-        unit = rd16le(u->value.data());
+        unit = platform::ByteReader(u->value.data(), u->value.size()).u16le();
     if (unit != 2 && unit != 3) return false;
     double k = unit == 3 ? 2.54 : 1.0;
     *dpi_x = float(x * k);
@@ -172,10 +165,11 @@ bool exif_resolution(const Image& image, float* dpi_x, float* dpi_y) {
 }
 
 void add_tiff_ifd_properties(Image& image, const uint8_t* data, size_t size, uint64_t offset) {
-    if (size < 8) return;
-    const bool big = data[0] == 'M';
-    if (rd16(data + 2, big) != 42) return;  // BigTIFF items are not read
-    walk_ifd(image, data, size, big, offset, 0);
+    platform::ByteReader file(data, size);
+    const bool big = file.u8() == 'M';
+    file.skip(1);
+    if (file.u16(big) != 42) return;  // BigTIFF items are not read
+    walk_ifd(image, file, big, offset, 0);
 }
 
 }  // namespace gdip::codec

@@ -2,12 +2,9 @@
 // stream or a DIB of twice the icon's height (colour bitmap, then the 1-bit AND mask). The
 // result is 32bppARGB: a PNG's own alpha; a 32-bit DIB's alpha bytes when any is non-zero;
 // otherwise the AND mask (1 = transparent).
-//
-//   ICONDIR:    reserved:u16 = 0, type:u16 = 1, count:u16
-//   ICONDIRENTRY (16 bytes): width:u8 height:u8 (0 = 256) colours:u8 reserved:u8
-//                            planes:u16 bits:u16 bytes:u32 offset:u32
 #include <cstring>
 
+#include "platform/byte_reader.h"
 #include "platform/gdiplus/codecs_p.h"
 #include "platform/gdiplus/pixels_p.h"
 #include "platform/win/dib.h"
@@ -23,31 +20,47 @@ struct Entry {
 };
 
 // Size and depth from the payload itself (directory entries are often wrong).
-bool inspect(const uint8_t* p, size_t n, Entry* e) {
+bool inspect(const uint8_t* p, Entry* e) {
     const uint8_t* q = p + e->offset;
-    const size_t len = e->size;
-    if (len >= 33 && sniff_png(q, len)) {
+    platform::ByteReader r(q, e->size);
+    if (e->size >= 33 && sniff_png(q, e->size)) {
         e->png = true;
-        const uint32_t w = rd32be(q + 16), h = rd32be(q + 20);
+        r.seek(16);
+        const uint32_t w = r.u32be(), h = r.u32be();
+        const uint8_t depth = r.u8(), type = r.u8();
         if (w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;  // not a valid PNG size
         e->area = int64_t(w) * int64_t(h);
         static const int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
-        int type = q[25];
-        e->bits = q[24] * (type < 7 ? kChannels[type] : 1);
-        return true;
+        e->bits = depth * (type < 7 ? kChannels[type] : 1);
+        return r.ok();
     }
-    if (len < 16) return false;
-    uint32_t hs = rd32le(q);
-    if (hs == 12) {
-        e->area = int64_t(rd16le(q + 4)) * (rd16le(q + 6) / 2);
-        e->bits = rd16le(q + 10);
-    } else if (hs >= 40 && len >= 16) {
-        e->area = int64_t(int32_t(rd32le(q + 4))) * (int32_t(rd32le(q + 8)) / 2);
-        e->bits = rd16le(q + 14);
+    uint32_t header = r.u32le();
+    if (header == 12) {
+        int64_t w = r.u16le(), h = r.u16le() / 2;
+        r.skip(2);
+        e->area = w * h;
+        e->bits = r.u16le();
+    } else if (header >= 40) {
+        int64_t w = r.i32le(), h = r.i32le() / 2;
+        r.skip(2);
+        e->area = w * h;
+        e->bits = r.u16le();
     } else {
         return false;
     }
-    return e->area > 0;
+    return r.ok() && e->area > 0;
+}
+
+// Rows of the colour bitmap: the header's height covers the colour bitmap and the mask.
+int32_t icon_rows(const uint8_t* q, size_t n) {
+    platform::ByteReader r(q, n);
+    uint32_t header = r.u32le();
+    if (header == 12) {
+        r.skip(2);
+        return r.u16le() / 2;
+    }
+    r.skip(4);
+    return r.i32le() / 2;
 }
 
 // Any decoded frame to 32bppARGB (the formats the PNG and DIB readers produce).
@@ -91,7 +104,7 @@ GpStatus decode_entry(const uint8_t* p, size_t n, const Entry& e, Frame* out) {
     }
     size_t bits_end = 0;
     DibOptions opt;
-    opt.rows = int32_t(rd32le(q) == 12 ? rd16le(q + 6) / 2 : int32_t(rd32le(q + 8)) / 2);
+    opt.rows = icon_rows(q, e.size);
     opt.icon_alpha = true;
     opt.bits_end = &bits_end;
     if (opt.rows <= 0) return Gdiplus::GenericError;
@@ -104,21 +117,28 @@ GpStatus decode_entry(const uint8_t* p, size_t n, const Entry& e, Frame* out) {
 }  // namespace
 
 bool sniff_ico(const uint8_t* p, size_t n) {
-    return n >= 6 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0 && rd16le(p + 4) > 0;
+    platform::ByteReader r(p, n);
+    return r.u16le() == 0 && r.u16le() == 1 && r.u16le() > 0 && r.ok();
 }
 
+//   ICONDIR:    reserved:u16 = 0, type:u16 = 1, count:u16
+//   ICONDIRENTRY (16 bytes): width:u8 height:u8 colours:u8 reserved:u8 planes:u16 bits:u16
+//                            bytes:u32 offset:u32
 GpStatus decode_ico(const uint8_t* p, size_t n, Image& image) {
-    const size_t count = rd16le(p + 4);
-    if (n < 6 + 16 * count) return Gdiplus::GenericError;
+    platform::ByteReader dir(p, n);
+    dir.skip(4);
+    const size_t count = dir.u16le();
     Entry best;
     bool found = false;
     for (size_t i = 0; i < count; ++i) {
-        const uint8_t* d = p + 6 + 16 * i;
+        dir.skip(8);
+        const uint32_t bytes = dir.u32le(), offset = dir.u32le();
+        if (!dir.ok()) return Gdiplus::GenericError;
+        if (offset >= n) continue;
         Entry e;
-        e.offset = rd32le(d + 12);
-        if (e.offset >= n) continue;
-        e.size = std::min<size_t>(rd32le(d + 8), n - e.offset);
-        if (!inspect(p, n, &e)) continue;
+        e.offset = offset;
+        e.size = std::min<size_t>(bytes, n - offset);
+        if (!inspect(p, &e)) continue;
         if (!found || e.area > best.area || (e.area == best.area && e.bits > best.bits)) {
             best = e;
             found = true;
