@@ -1,0 +1,310 @@
+// The effect kernels. Each works on blue, green and red and leaves the fourth byte alone.
+// Rounding is to nearest with ties to even (nearbyint in the default rounding mode) on
+// products computed in double from factors held in single precision, as the filters state.
+// Per-pixel effects go through tables built once per call.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "imaging/filtresGDIplus_p.h"
+
+namespace filtresGDIplus::detail {
+namespace {
+
+using Table = std::array<uint8_t, 256>;
+
+uint8_t clamp_byte(double v) { return uint8_t(std::clamp(v, 0.0, 255.0)); }
+
+// k \ 3 for k = 0..765: the grey level of R + G + B.
+const std::array<uint8_t, 766>& third() {
+    static const auto t = [] {
+        std::array<uint8_t, 766> a{};
+        for (int k = 0; k < 766; ++k) a[size_t(k)] = uint8_t(k / 3);
+        return a;
+    }();
+    return t;
+}
+
+template <int B, class F>
+void each_pixel(const Pixels& px, F&& f) {
+    for (int32_t y = 0; y < px.height; ++y) {
+        uint8_t* p = px.row(y);
+        for (int32_t x = 0; x < px.width; ++x, p += B) f(p);
+    }
+}
+
+template <class F>
+void dispatch(const Pixels& px, F&& f) {
+    if (px.bytes == 3) each_pixel<3>(px, f);
+    else each_pixel<4>(px, f);
+}
+
+// One table for blue, green and red: a plain byte-table pass.
+void map_tone(const Pixels& px, const Table& t) {
+    dispatch(px, [&](uint8_t* p) {
+        p[0] = t[p[0]];
+        p[1] = t[p[1]];
+        p[2] = t[p[2]];
+    });
+}
+
+void map_channels(const Pixels& px, const Table& tb, const Table& tg, const Table& tr) {
+    dispatch(px, [&](uint8_t* p) {
+        p[0] = tb[p[0]];
+        p[1] = tg[p[1]];
+        p[2] = tr[p[2]];
+    });
+}
+
+// ---- Contrast ------------------------------------------------------------------------
+
+inline void settle(int64_t& c, int64_t& o1, int64_t& o2) {
+    if (c < 0) {
+        int64_t half = c / 2;  // truncated toward zero
+        o1 += half;
+        o2 += half;
+        c = 0;
+    } else if (c > 255) {
+        int64_t half = (c - 255) / 2;
+        o1 += half;
+        o2 += half;
+        c = 255;
+    }
+}
+
+inline bool in_byte(int64_t v) { return v >= 0 && v <= 255; }
+
+// The overflow of one channel is spread over the other two until all three fit.
+void spread(int64_t& r, int64_t& g, int64_t& b) {
+    for (int round = 0; round < 64; ++round) {
+        if (in_byte(r) && in_byte(g) && in_byte(b)) return;
+        if (r <= 0 && g <= 0 && b <= 0) {
+            r = g = b = 0;
+            return;
+        }
+        if (r >= 255 && g >= 255 && b >= 255) {
+            r = g = b = 255;
+            return;
+        }
+        settle(r, g, b);
+        settle(g, r, b);
+        settle(b, r, g);
+    }
+    // Unreachable with halves truncated toward zero; clamp rather than loop for ever.
+    r = std::clamp<int64_t>(r, 0, 255), g = std::clamp<int64_t>(g, 0, 255), b = std::clamp<int64_t>(b, 0, 255);
+}
+
+EngineStatus contrast(const Pixels& px, int64_t p) {
+    const auto& div3 = third();
+    int64_t sum = 0;
+    dispatch(px, [&](uint8_t* q) { sum += div3[size_t(q[0] + q[1] + q[2])]; });
+    int64_t e = sum / (int64_t(px.width) * px.height);
+    float g = float(double(p + 100) / 100);
+    std::array<int64_t, 256> t{};
+    std::array<bool, 256> fits{};
+    for (int m = 0; m < 256; ++m) {
+        double v = std::nearbyint(double(g) * double(m - e) + double(e));
+        // The table holds Longs: a value past their range is an overflow.
+        if (!(v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()))
+            return 1;
+        t[size_t(m)] = int64_t(v);
+        fits[size_t(m)] = in_byte(t[size_t(m)]);
+    }
+    dispatch(px, [&](uint8_t* q) {
+        if (fits[q[0]] && fits[q[1]] && fits[q[2]]) {
+            q[0] = uint8_t(t[q[0]]), q[1] = uint8_t(t[q[1]]), q[2] = uint8_t(t[q[2]]);
+            return;
+        }
+        int64_t r = t[q[2]], gr = t[q[1]], b = t[q[0]];
+        spread(r, gr, b);
+        q[0] = uint8_t(b), q[1] = uint8_t(gr), q[2] = uint8_t(r);
+    });
+    return 0;
+}
+
+// ---- Stretch contrast, saturation, sepia -----------------------------------------------
+
+void stretch(const Pixels& px) {
+    int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+    dispatch(px, [&](uint8_t* q) {
+        for (int c = 0; c < 3; ++c) {
+            lo[c] = std::min<int>(lo[c], q[c]);
+            hi[c] = std::max<int>(hi[c], q[c]);
+        }
+    });
+    Table t[3];
+    for (int c = 0; c < 3; ++c) {
+        if (lo[c] == hi[c]) lo[c] = 0, hi[c] = 255;
+        for (int v = 0; v < 256; ++v)
+            t[c][size_t(v)] = clamp_byte(std::nearbyint(double(v - lo[c]) * 255 / (hi[c] - lo[c])));
+    }
+    map_channels(px, t[0], t[1], t[2]);
+}
+
+EngineStatus saturation(const Pixels& px, int64_t p) {
+    float s = float(double(p) / 100);
+    // Indexed by channel and grey: ties to even depend on the whole sum, so no 1-D table.
+    std::vector<uint8_t> t(256 * 256);
+    for (int c = 0; c < 256; ++c)
+        for (int grey = 0; grey < 256; ++grey)
+            t[size_t(c) * 256 + size_t(grey)] =
+                clamp_byte(std::nearbyint(double(s) * double(c - grey) + double(c)));
+    const auto& div3 = third();
+    dispatch(px, [&](uint8_t* q) {
+        size_t grey = div3[size_t(q[0] + q[1] + q[2])];
+        q[0] = t[size_t(q[0]) * 256 + grey];
+        q[1] = t[size_t(q[1]) * 256 + grey];
+        q[2] = t[size_t(q[2]) * 256 + grey];
+    });
+    return 0;
+}
+
+// Red, green and blue of hue h (sixths of the circle), saturation s and lightness l.
+void hsl(float h, float s, float l, float out[3]) {
+    if (s == 0) {
+        out[0] = out[1] = out[2] = l;
+        return;
+    }
+    float m1 = l > 0.5f ? l - (1 - l) * s : (1 - s) * l;
+    float m2 = 2 * l - m1, d = m2 - m1;
+    float& r = out[0];
+    float& g = out[1];
+    float& b = out[2];
+    if (h < 0) r = m2, g = m1, b = m1 - d * h;
+    else if (h < 1) r = m2, g = m1 + d * h, b = m1;
+    else if (h < 2) r = m1 - d * (h - 2), g = m2, b = m1;
+    else if (h < 3) r = m1, g = m2, b = m1 + d * (h - 2);
+    else if (h < 4) r = m1, g = m1 - d * (h - 4), b = m2;
+    else r = m1 + d * (h - 4), g = m1, b = m2;
+}
+
+EngineStatus sepia(const Pixels& px, float h, float s, float f) {
+    // The colour depends on R + G + B only.
+    std::vector<std::array<uint8_t, 3>> t(766);
+    for (int sum = 0; sum < 766; ++sum) {
+        float l = float(double(f) * (double(sum) / 765));
+        float rgb[3];
+        hsl(h, s, l, rgb);
+        for (int c = 0; c < 3; ++c) {
+            double v = std::nearbyint(double(rgb[c]) * 255);
+            if (!(v >= 0 && v <= 255)) return 1;  // a value outside a byte
+            t[size_t(sum)][size_t(c)] = uint8_t(v);
+        }
+    }
+    dispatch(px, [&](uint8_t* q) {
+        const auto& c = t[size_t(q[0] + q[1] + q[2])];
+        q[0] = c[2], q[1] = c[1], q[2] = c[0];
+    });
+    return 0;
+}
+
+// ---- Soften and smooth ---------------------------------------------------------------------
+
+// In place, row by row from the top and left to right: the left and upper neighbours are
+// already the new values. Border pixels stay.
+template <int B>
+EngineStatus soften_rows(const Pixels& px, int64_t w, int64_t d) {
+    int64_t max_sum = (w + 4) * 255;
+    std::vector<uint8_t> quotient;
+    bool table = w >= 0 && max_sum < (1 << 22);
+    if (table) {
+        quotient.resize(size_t(max_sum) + 1);
+        for (int64_t n = 0; n <= max_sum; ++n) quotient[size_t(n)] = uint8_t(n / d);
+    }
+    for (int32_t y = 1; y + 1 < px.height; ++y) {
+        const uint8_t* up = px.row(y - 1);
+        uint8_t* cur = px.row(y);
+        const uint8_t* down = px.row(y + 1);
+        for (int32_t x = 1; x + 1 < px.width; ++x) {
+            size_t k = size_t(x) * B;
+            for (int c = 0; c < 3; ++c) {
+                int64_t n = w * cur[k + c] + cur[k + B + c] + cur[k - B + c] + down[k + c] + up[k + c];
+                if (table) {
+                    cur[k + c] = quotient[size_t(n)];
+                    continue;
+                }
+                int64_t q = n / d;
+                if (q < 0 || q > 255) return 1;  // not a byte
+                cur[k + c] = uint8_t(q);
+            }
+        }
+    }
+    return 0;
+}
+
+EngineStatus soften(const Pixels& px, int64_t w) {
+    int64_t d = w + 4;
+    if (d == 0) return 1;  // division by zero
+    return px.bytes == 3 ? soften_rows<3>(px, w, d) : soften_rows<4>(px, w, d);
+}
+
+// ---- Blank test ----------------------------------------------------------------------------
+
+bool blank(const Pixels& px, double confidence) {
+    double t = std::floor((100 - confidence) * 7.65);
+    // Marked: (255 - R) + (255 - G) + (255 - B) > t, that is R + G + B < 765 - t.
+    std::array<uint8_t, 766> marked{};
+    for (int sum = 0; sum < 766; ++sum) marked[size_t(sum)] = (765 - sum) > t ? 1 : 0;
+    int64_t count = 0;
+    dispatch(px, [&](uint8_t* q) { count += marked[size_t(q[0] + q[1] + q[2])]; });
+    double pixels = double(px.width) * double(px.height);
+    return double(count) <= (100 - confidence) * (pixels / 100);
+}
+
+}  // namespace
+
+bool tone_table(int32_t effect, int64_t p, Table& t) {
+    if (effect == EffectNegative) {
+        for (int i = 0; i < 256; ++i) t[size_t(i)] = uint8_t(255 - i);
+        return true;
+    }
+    if (effect == EffectBrightness) {
+        float b = float(double(p + 100) / 100);
+        for (int i = 0; i < 256; ++i) t[size_t(i)] = clamp_byte(std::nearbyint(double(b) * i));
+        return true;
+    }
+    if (effect == EffectGammaCorrection) {
+        float g = float(double(p) / 100);
+        if (g == 0) return false;  // division by zero
+        double x = 1 / double(g);
+        for (int i = 0; i < 256; ++i) {
+            double v = std::nearbyint(std::pow(double(i) / 255, x) * 255);
+            if (!(v >= 0 && v <= 255)) return false;  // a value outside a byte
+            t[size_t(i)] = uint8_t(v);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool can_fail_midway(int32_t effect, int64_t parameter) {
+    return effect == EffectSoften && 101 - parameter < 0;
+}
+
+EngineStatus run_kernel(int32_t effect, const Pixels& px, const KernelArgs& a, bool* is_blank) {
+    if (px.width <= 0 || px.height <= 0) return 0;
+    switch (effect) {
+        case EffectNegative:
+        case EffectBrightness:
+        case EffectGammaCorrection: {
+            Table t;
+            if (!tone_table(effect, a.parameter, t)) return 1;
+            map_tone(px, t);
+            return 0;
+        }
+        case EffectContrast: return contrast(px, a.parameter);
+        case EffectStretchContrast: stretch(px); return 0;
+        case EffectSaturation: return saturation(px, a.parameter);
+        case EffectSepia: return sepia(px, a.h, a.s, a.l);
+        case EffectSoften: return soften(px, 101 - a.parameter);
+        case EffectSmooth: return soften(px, 1);
+        case EffectBlankTest:
+            if (is_blank) *is_blank = blank(px, a.confidence);
+            return 0;
+        default: return Gdiplus::InvalidParameter;
+    }
+}
+
+}  // namespace filtresGDIplus::detail
