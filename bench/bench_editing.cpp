@@ -10,10 +10,7 @@
 #include "imaging/geometry.h"
 #include "imaging/image_props.h"
 #include "imaging/modGdiplus.h"
-#if __has_include("imaging/quantize.h")
 #include "imaging/quantize.h"
-#define LUM_HAVE_QUANTIZE 1
-#endif
 
 namespace {
 
@@ -133,7 +130,6 @@ void to_1bpp(benchmark::State& state) {
 }
 BENCHMARK(to_1bpp)->Name("BM_ConvertTo1Bpp")->Unit(benchmark::kMillisecond);
 
-#ifdef LUM_HAVE_QUANTIZE
 void to_8bpp(benchmark::State& state) {
     Page page;
     for (auto _ : state) {
@@ -145,7 +141,6 @@ void to_8bpp(benchmark::State& state) {
     }
 }
 BENCHMARK(to_8bpp)->Name("BM_ConvertTo8Bpp")->Unit(benchmark::kMillisecond);
-#endif
 
 void white_bands(benchmark::State& state) {
     Page page;

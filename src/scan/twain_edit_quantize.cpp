@@ -1,14 +1,9 @@
 // The conversion to 8 bits per pixel through the octree reduction.
-#include "lumtwainpro/twain.h"
-
-#if __has_include("imaging/quantize.h")
 #include "imaging/quantize.h"
-#define LUM_HAVE_QUANTIZE 1
-#endif
+#include "lumtwainpro/twain.h"
 
 int32_t twain::ConvertTo8Bpp() {
     if (m_nativeImageID == 0) return m_lastStatus;
-#ifdef LUM_HAVE_QUANTIZE
     SaveImageState(m_nativeImageID);
     GpImage made = 0;
     int32_t colours = 256;
@@ -18,7 +13,4 @@ int32_t twain::ConvertTo8Bpp() {
         return m_lastStatus;
     }
     return replace_native(int32_t(made), false);
-#else
-    return store(6);  // NotImplemented until the octree reduction is there
-#endif
 }
