@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include <emmintrin.h>
+
 #include "imaging/filtresGDIplus_p.h"
 
 namespace filtresGDIplus::detail {
@@ -126,14 +128,41 @@ EngineStatus contrast(const Pixels& px, int64_t p) {
 
 // ---- Stretch contrast, saturation, sepia -----------------------------------------------
 
-void stretch(const Pixels& px) {
-    int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
-    dispatch(px, [&](uint8_t* q) {
-        for (int c = 0; c < 3; ++c) {
-            lo[c] = std::min<int>(lo[c], q[c]);
-            hi[c] = std::max<int>(hi[c], q[c]);
+// Per-channel minimum and maximum. 48 bytes hold 16 whole 3-byte pixels and 12 of 4 bytes,
+// so byte i of a 48-byte block is always channel i mod bytes-per-pixel.
+void channel_range(const Pixels& px, int lo[3], int hi[3]) {
+    alignas(16) uint8_t mins[48], maxs[48];
+    __m128i mn[3], mx[3];
+    for (int i = 0; i < 3; ++i) mn[i] = _mm_set1_epi8(char(255)), mx[i] = _mm_setzero_si128();
+    const int b = px.bytes;
+    for (int c = 0; c < 3; ++c) lo[c] = 255, hi[c] = 0;
+    for (int32_t y = 0; y < px.height; ++y) {
+        const uint8_t* p = px.row(y);
+        size_t n = size_t(px.width) * size_t(b), i = 0;
+        for (; i + 48 <= n; i += 48)
+            for (int k = 0; k < 3; ++k) {
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k));
+                mn[k] = _mm_min_epu8(mn[k], v);
+                mx[k] = _mm_max_epu8(mx[k], v);
+            }
+        for (; i < n; ++i) {
+            size_t c = i % size_t(b);
+            if (c < 3) lo[c] = std::min<int>(lo[c], p[i]), hi[c] = std::max<int>(hi[c], p[i]);
         }
-    });
+    }
+    for (int k = 0; k < 3; ++k) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(mins + 16 * k), mn[k]);
+        _mm_store_si128(reinterpret_cast<__m128i*>(maxs + 16 * k), mx[k]);
+    }
+    for (int i = 0; i < 48; ++i) {
+        int c = i % b;
+        if (c < 3) lo[c] = std::min<int>(lo[c], mins[i]), hi[c] = std::max<int>(hi[c], maxs[i]);
+    }
+}
+
+void stretch(const Pixels& px) {
+    int lo[3], hi[3];
+    channel_range(px, lo, hi);
     Table t[3];
     for (int c = 0; c < 3; ++c) {
         if (lo[c] == hi[c]) lo[c] = 0, hi[c] = 255;

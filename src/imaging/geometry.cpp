@@ -118,16 +118,22 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
     edges = {};
     int32_t w = 0, h = 0;
     if (EngineStatus s = size_of(image, w, h); s != Gdiplus::Ok) return s;
-    std::vector<uint32_t> px;
+    // The rows in the image's own format when that holds the same red, green and blue.
+    SourceRows rows;
     try {
-        if (EngineStatus s = read_all(image, w, h, PixelFormat32bppARGB, px); s != Gdiplus::Ok) return s;
+        if (EngineStatus s = open_rows(image, w, h, PixelFormat32bppARGB, rows); s != Gdiplus::Ok) return s;
     } catch (const std::bad_alloc&) {
         return Gdiplus::OutOfMemory;
     }
+    struct Closer {
+        GpImage image;
+        SourceRows& rows;
+        ~Closer() { close_rows(image, rows); }
+    } closer{image, rows};
     int rr = int((colour >> 16) & 255), rg = int((colour >> 8) & 255), rb = int(colour & 255);
-    auto matches = [&](uint32_t c) {
-        int dr = std::abs(int((c >> 16) & 255) - rr), dg = std::abs(int((c >> 8) & 255) - rg),
-            db = std::abs(int(c & 255) - rb);
+    const int b = rows.bytes;
+    auto matches = [&](const BYTE* p) {
+        int db = std::abs(int(p[0]) - rb), dg = std::abs(int(p[1]) - rg), dr = std::abs(int(p[2]) - rr);
         return tolerance <= 0 ? (dr | dg | db) == 0 : dg + db + dr <= tolerance;
     };
     // Kind 1 rows from the top, 3 from the bottom, 2 columns from the left, 4 from the right;
@@ -136,8 +142,12 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
         bool row = kind == 1 || kind == 3;
         int32_t line = kind == 1 || kind == 2 ? n - 1 : (row ? h : w) - n;
         int32_t length = row ? w : h, count = 0;
-        for (int32_t i = 0; i < length; ++i)
-            count += matches(row ? px[size_t(line) * w + i] : px[size_t(i) * w + line]);
+        if (row) {
+            const BYTE* p = rows.row(line);
+            for (int32_t i = 0; i < length; ++i, p += b) count += matches(p);
+        } else {
+            for (int32_t i = 0; i < length; ++i) count += matches(rows.row(i) + ptrdiff_t(line) * b);
+        }
         return double(count) / length * 100;
     };
     // A negative skip counts as none; a skip past the image finds nothing.
@@ -168,14 +178,24 @@ EngineStatus ConvertTo1BppImage(GpImage image, bool opaque_white_only, GpImage& 
         PixelFormat want = opaque_white_only ? PixelFormat32bppARGB : PixelFormat32bppRGB;
         if (EngineStatus s = open_rows(image, w, h, want, src); s != Gdiplus::Ok) return s;
         int b = src.bytes;
+        bool check_alpha = opaque_white_only && b == 4 && src.alpha;
+        auto white = [&](const BYTE* p) -> unsigned {
+            if (opaque_white_only)
+                return (p[0] & p[1] & p[2] & (check_alpha ? p[3] : 255)) == 255;
+            return unsigned(p[0] > 125) & unsigned(p[1] > 125) & unsigned(p[2] > 125);
+        };
         EngineStatus s = make_indexed(w, h, PixelFormat1bppIndexed, nullptr, 0, result, [&](int32_t y, BYTE* out) {
             const BYTE* p = src.row(y);
-            std::memset(out, 0, size_t(w + 7) / 8);
-            for (int32_t x = 0; x < w; ++x, p += b) {
-                bool white = opaque_white_only
-                                 ? p[0] == 255 && p[1] == 255 && p[2] == 255 && (b == 3 || !src.alpha || p[3] == 255)
-                                 : p[0] > 125 && p[1] > 125 && p[2] > 125;
-                if (white) out[x >> 3] |= BYTE(0x80 >> (x & 7));
+            int32_t x = 0;
+            for (; x + 8 <= w; x += 8, p += 8 * b) {  // eight pixels to a byte, most significant first
+                unsigned v = 0;
+                for (int k = 0; k < 8; ++k) v = v << 1 | white(p + k * b);
+                out[x >> 3] = BYTE(v);
+            }
+            if (x < w) {
+                unsigned v = 0;
+                for (int k = 0; x + k < w; ++k) v |= white(p + k * b) << (7 - k);
+                out[x >> 3] = BYTE(v);
             }
         });
         close_rows(image, src);

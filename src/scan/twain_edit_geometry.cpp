@@ -179,38 +179,40 @@ int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight, int32
     ImageStateSnapshot state = m_snapshot;
     int32_t bits = 0;
     modGdiplus::GetBitDepth(img(m_nativeImageID), bits);
-    // An indexed image cannot be drawn into: it is resized through 32 bits, then converted
-    // back, whatever the GDI+ version.
+    // An indexed image cannot be drawn into: it is resized through a 32-bit copy, then
+    // converted back, whatever the GDI+ version. The original stays until the drawing worked.
     bool indexed = bits == 1 || bits == 4 || bits == 8;
     SafeArray<int32_t> palette;
+    GpImage intermediate = 0;
     if (indexed) {
         int32_t entries = 0;
         if (bits == 4) ColorPaletteGet(palette, entries);
-        if (ConvertTo32Bpp() != LumTwainOk) return m_lastStatus;
+        if (store(modGdiplus::ConvertByPixelCopy(img(m_nativeImageID), intermediate, PixelFormat32bppARGB)) !=
+            LumTwainOk) {
+            if (intermediate) modGdiplus::DisposeImage(intermediate);
+            return m_lastStatus;
+        }
     }
-    GpImage source = img(m_nativeImageID);
+    GpImage source = indexed ? intermediate : img(m_nativeImageID);
     PixelFormat format = indexed ? PixelFormat32bppARGB : state.pixel_format;
     GpImage made = 0;
-    if (store(modGdiplus::CreateBlankImage(nNewPictureWidth, nNewPictureHeight, format, made)) != LumTwainOk)
-        return m_lastStatus;
-    std::vector<BYTE> native_palette;
-    if (!indexed && modGdiplus::GetPalette(source, native_palette) == Gdiplus::Ok &&
-        native_palette.size() > 8 && reinterpret_cast<ColorPalette*>(native_palette.data())->Count > 0)
-        modGdiplus::SetPalette(made, native_palette);
-    if (store(redraw(source, made, state.width, state.height, nNewPictureWidth, nNewPictureHeight,
-                     nInterpolationMode)) != LumTwainOk) {
-        modGdiplus::DisposeImage(made);
+    if (store(modGdiplus::CreateBlankImage(nNewPictureWidth, nNewPictureHeight, format, made)) == LumTwainOk) {
+        std::vector<BYTE> native_palette;
+        if (!indexed && modGdiplus::GetPalette(source, native_palette) == Gdiplus::Ok &&
+            native_palette.size() > 8 && reinterpret_cast<ColorPalette*>(native_palette.data())->Count > 0)
+            modGdiplus::SetPalette(made, native_palette);
+        store(redraw(source, made, state.width, state.height, nNewPictureWidth, nNewPictureHeight,
+                     nInterpolationMode));
+    }
+    if (m_lastStatus != LumTwainOk) {
+        if (made) modGdiplus::DisposeImage(made);
+        if (intermediate) modGdiplus::DisposeImage(intermediate);
         return m_lastStatus;
     }
-    if (!indexed) {
-        CloseImage(m_nativeImageID);
-        m_nativeImageID = int32_t(made);
-        RestoreImageState(m_nativeImageID);
-        return store(LumTwainOk);
-    }
-    int32_t intermediate = m_nativeImageID;
+    CloseImage(m_nativeImageID);
     m_nativeImageID = int32_t(made);
     RestoreImageState(m_nativeImageID);
+    if (!indexed) return store(LumTwainOk);
     int32_t s = LumTwainOk;
     if (bits == 1) {
         SaveImageState(m_nativeImageID);
@@ -226,12 +228,13 @@ int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight, int32
         s = ConvertTo8Bpp();
     }
     if (s != LumTwainOk) {
+        // The image comes back as it was before the resizing, in 32 bits.
         CloseImage(m_nativeImageID);
-        m_nativeImageID = intermediate;
+        m_nativeImageID = int32_t(intermediate);
         RestoreImageState(m_nativeImageID);
         return store(s);
     }
-    modGdiplus::DisposeImage(img(intermediate));
+    modGdiplus::DisposeImage(intermediate);
     RestoreImageState(m_nativeImageID);
     return store(LumTwainOk);
 }

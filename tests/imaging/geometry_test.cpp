@@ -260,6 +260,10 @@ TEST_F(Geometry, ResizeBothPaths) {
     EXPECT_EQ(f, PixelFormat1bppIndexed);
     EXPECT_EQ(at(1, 1), rgb(0, 0, 0));
     EXPECT_EQ(at(6, 1), rgb(255, 255, 255));
+    EXPECT_EQ(control->Resize(5, 5, 9), 2);
+    modGdiplus::GetPixelFormatValue(native(), f);
+    EXPECT_EQ(f, PixelFormat1bppIndexed) << "a failed resize leaves the indexed image as it was";
+    EXPECT_EQ(w(), 8);
     std::vector<ARGB> pal = modGdiplus::FixedPalette16();
     make_indexed(16, 8, PixelFormat4bppIndexed, pal, [](int x, int) { return x < 8 ? 4 : 9; });
     size_t images = modGdiplus::ImageCount();

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <new>
 
+#include <emmintrin.h>
+
 namespace gdip {
 namespace {
 
@@ -93,11 +95,6 @@ Coefficients make_coefficients(const Axis& axis, int32_t d0, int32_t d1, Filter 
 
 namespace {
 
-inline uint32_t clip(int32_t acc) {
-    acc >>= kBits;
-    return uint32_t(acc < 0 ? 0 : acc > 255 ? 255 : acc);
-}
-
 // Overshoot of a cubic can leave a colour above its alpha: keep the pixel premultiplied.
 inline uint32_t pack(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
     if (a < 255) {
@@ -108,36 +105,75 @@ inline uint32_t pack(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
     return a << 24 | r << 16 | g << 8 | b;
 }
 
+// Fixed-point sums with SSE2: two taps at a time, each pixel's four channels widened to 16
+// bits and interleaved so that one multiply-add gives four 32-bit channel sums.
+inline __m128i pair_sum(__m128i pixels16, int32_t w0, int32_t w1) {
+    __m128i ab = _mm_unpacklo_epi16(pixels16, _mm_srli_si128(pixels16, 8));
+    __m128i w = _mm_set1_epi32(int32_t(uint32_t(uint16_t(w0)) | uint32_t(w1) << 16));
+    return _mm_madd_epi16(ab, w);
+}
+
+// Four channel sums to one premultiplied pixel (clipped to bytes, colours to alpha).
+inline uint32_t finish(__m128i acc) {
+    acc = _mm_srai_epi32(acc, kBits);
+    __m128i packed = _mm_packus_epi16(_mm_packs_epi32(acc, acc), _mm_setzero_si128());
+    uint32_t v = uint32_t(_mm_cvtsi128_si32(packed));
+    uint32_t a = v >> 24;
+    return a == 255 ? v : pack(v & 255, (v >> 8) & 255, (v >> 16) & 255, a);
+}
+
 void horizontal(const uint32_t* src, int32_t src_x0, const Coefficients& cx, uint32_t* out) {
+    const __m128i zero = _mm_setzero_si128();
     for (size_t i = 0; i < cx.taps.size(); ++i) {
         const Taps& t = cx.taps[i];
         const uint32_t* p = src + (t.first - src_x0);
         const int32_t* w = cx.weights.data() + t.at;
-        int32_t b = 1 << (kBits - 1), g = b, r = b, a = b;
-        for (int32_t k = 0; k < t.count; ++k) {
-            uint32_t v = p[k];
-            b += int32_t(v & 255) * w[k];
-            g += int32_t((v >> 8) & 255) * w[k];
-            r += int32_t((v >> 16) & 255) * w[k];
-            a += int32_t(v >> 24) * w[k];
+        __m128i acc = _mm_set1_epi32(1 << (kBits - 1));
+        int32_t k = 0;
+        for (; k + 2 <= t.count; k += 2) {
+            __m128i px = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k)), zero);
+            acc = _mm_add_epi32(acc, pair_sum(px, w[k], w[k + 1]));
         }
-        out[i] = pack(clip(b), clip(g), clip(r), clip(a));
+        if (k < t.count) {
+            __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(p[k])), zero);
+            acc = _mm_add_epi32(acc, pair_sum(px, w[k], 0));
+        }
+        out[i] = finish(acc);
     }
 }
 
+// Two destination pixels of one row: taps down the intermediate rows, two at a time.
 void vertical(const uint32_t* rows, size_t width, int32_t row0, const Taps& t,
-              const int32_t* weights, std::vector<int32_t>& acc, uint32_t* out) {
-    std::fill(acc.begin(), acc.end(), 1 << (kBits - 1));
-    size_t n = 4 * width;
-    for (int32_t k = 0; k < t.count; ++k) {
-        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(rows + size_t(t.first + k - row0) * width);
-        int32_t w = weights[k];
-        int32_t* a = acc.data();
-        for (size_t i = 0; i < n; ++i) a[i] += int32_t(bytes[i]) * w;
+              const int32_t* weights, uint32_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const uint32_t* base = rows + size_t(t.first - row0) * width;
+    size_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        __m128i acc0 = _mm_set1_epi32(1 << (kBits - 1)), acc1 = acc0;
+        int32_t k = 0;
+        for (; k + 2 <= t.count; k += 2) {
+            __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k) * width + x)), zero);
+            __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k + 1) * width + x)), zero);
+            __m128i w = _mm_set1_epi32(int32_t(uint32_t(uint16_t(weights[k])) | uint32_t(weights[k + 1]) << 16));
+            acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
+            acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w));
+        }
+        if (k < t.count) {
+            __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k) * width + x)), zero);
+            __m128i w = _mm_set1_epi32(int32_t(uint32_t(uint16_t(weights[k]))));
+            acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(a, zero), w));
+            acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(a, zero), w));
+        }
+        out[x] = finish(acc0);
+        out[x + 1] = finish(acc1);
     }
-    for (size_t x = 0; x < width; ++x) {
-        const int32_t* a = acc.data() + 4 * x;
-        out[x] = pack(clip(a[0]), clip(a[1]), clip(a[2]), clip(a[3]));
+    for (; x < width; ++x) {
+        __m128i acc = _mm_set1_epi32(1 << (kBits - 1));
+        for (int32_t k = 0; k < t.count; ++k) {
+            __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(base[size_t(k) * width + x])), zero);
+            acc = _mm_add_epi32(acc, pair_sum(px, weights[k], 0));
+        }
+        out[x] = finish(acc);
     }
 }
 
@@ -176,10 +212,9 @@ GpStatus resample(const RowReader& read, const Axis& ax, const Axis& ay, int32_t
                 return s;
             horizontal(line.data(), cx.src_min, cx, inter.data() + size_t(y) * width);
         }
-        std::vector<int32_t> acc(4 * width);
         for (size_t y = 0; y < cy.taps.size(); ++y)
             vertical(inter.data(), width, cy.src_min, cy.taps[y], cy.weights.data() + cy.taps[y].at,
-                     acc, out + y * out_stride);
+                     out + y * out_stride);
         return Gdiplus::Ok;
     } catch (const std::bad_alloc&) {
         return Gdiplus::OutOfMemory;
