@@ -106,10 +106,8 @@ EngineStatus RotateFlip(GpImage image, int32_t type) {
             for (int i = 0; i < 2; ++i)
                 if (EngineStatus s = GdipImageRotateFlip(image, RotateNoneFlipX); s != Gdiplus::Ok) return s;
     }
-    if (type == Rotate180FlipNone) {
-        EngineStatus s = GdipImageRotateFlip(image, Rotate90FlipNone);
-        return s == Gdiplus::Ok ? GdipImageRotateFlip(image, Rotate90FlipNone) : s;
-    }
+    // A half turn is two quarter turns; done in one pass, the pixels and resolutions are the
+    // same.
     return GdipImageRotateFlip(image, RotateFlipType(type));
 }
 

@@ -236,16 +236,47 @@ class Editing(unittest.TestCase):
     def test_text_lands_where_stated(self):
         t = self.scan(Image.new("RGB", (200, 100), (255, 255, 255)))
         t.FontSetUnit(lt.UnitMode.UnitPixel)
-        self.assertEqual(t.DrawText("Hi", 1, 1, 40, bAntiAlias=False), 0)
+        self.assertEqual(t.DrawText("Hi", 1, 1, 40), 0)
         first = self.pixels()
         box = ImageChops.invert(first).getbbox()
         self.assertIsNotNone(box)
         t = self.scan(Image.new("RGB", (200, 100), (255, 255, 255)))
         t.FontSetUnit(lt.UnitMode.UnitPixel)
-        self.assertEqual(t.DrawTextBox("Hi", 1, 1, 150, 60, 40, 0, bAntiAlias=False), 0)
+        self.assertEqual(t.DrawTextBox("Hi", 1, 1, 150, 60, 40, 0), 0)
         box2 = ImageChops.invert(self.pixels()).getbbox()
         self.assertEqual((box2[0] - box[0], box2[1] - box[1]), (1, 1), "the box starts one pixel further")
         self.assertEqual(t.DrawText("x", 1, 1, 20, sFontName="NoSuchFontAnywhere"), 14)
+
+
+class LumscanEditing(unittest.TestCase):
+    def test_options_apply_per_page_in_order(self):
+        import subprocess
+        build = os.environ.get("LUM_BUILD_DIR", "build")
+        with tempfile.TemporaryDirectory() as d:
+            conf = os.path.join(d, "v.conf")
+            with open(conf, "w") as f:
+                f.write("pages = 3\nblank_pages = 2\ndark_border_mm = 4\n")
+            env = dict(os.environ, LUMTWAIN_VIRTUAL=conf, LUMTWAIN_SANE="0")
+            out = os.path.join(d, "p-%d.png")
+            r = subprocess.run([os.path.join(build, "bin", "lumscan"), "scan", "--feeder", "--resolution", "100",
+                                "--crop-borders=95", "--rotate", "90", "--bw", "--skip-blank", out],
+                               capture_output=True, text=True, env=env, timeout=120)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            lines = [l for l in r.stderr.splitlines() if l.startswith("scanning page")]
+            self.assertEqual(len(lines), 3, r.stderr)
+            self.assertIn("crop-borders, rotate, bw -> ", lines[0])
+            self.assertIn("blank: skipped", lines[1])
+            saved = sorted(os.listdir(d))
+            self.assertEqual([n for n in saved if n.endswith(".png")], ["p-1.png", "p-2.png"])
+            page = Image.open(os.path.join(d, "p-1.png"))
+            self.assertIn(page.mode, ("1", "P"))
+            self.assertEqual(len(set(page.convert("L").getdata())), 2, "black and white only")
+            w, h = page.size
+            self.assertGreater(w, h, "the portrait page turned a quarter")
+            self.assertLess(w, 1169 - 2 * 15, "the dark border went")
+            r = subprocess.run([os.path.join(build, "bin", "lumscan"), "scan", "--rotate", "45", out],
+                               capture_output=True, text=True, env=env, timeout=60)
+            self.assertEqual(r.returncode, 2)
 
 
 if __name__ == "__main__":
