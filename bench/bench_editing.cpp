@@ -71,20 +71,42 @@ void effect(benchmark::State& state, int32_t number, double parameter) {
     Page page;
     filtresGDIplus::FilterRect all{0, 0, kW, kH};
     for (auto _ : state) {
-        int32_t s = filtresGDIplus::ApplyEffect(number, page.image, parameter, all, 0.5f, 0.25f, 1, 98);
-        if (s != 0 && number != filtresGDIplus::EffectBlankTest) state.SkipWithError("effect failed");
+        int32_t s =
+            filtresGDIplus::ApplyEffect(number, page.image, parameter, all, 0.5f, 0.25f, 1, 98);
+        if (s != 0 && number != filtresGDIplus::EffectBlankTest)
+            state.SkipWithError("effect failed");
     }
 }
-BENCHMARK_CAPTURE(effect, Negative, filtresGDIplus::EffectNegative, 0)->Name("BM_Negative")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Brightness, filtresGDIplus::EffectBrightness, 20)->Name("BM_Brightness")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Contrast, filtresGDIplus::EffectContrast, 20)->Name("BM_Contrast")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Gamma, filtresGDIplus::EffectGammaCorrection, 120)->Name("BM_Gamma")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Saturation, filtresGDIplus::EffectSaturation, 30)->Name("BM_Saturation")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Sepia, filtresGDIplus::EffectSepia, 0)->Name("BM_Sepia")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Stretch, filtresGDIplus::EffectStretchContrast, 0)->Name("BM_StretchContrast")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Smooth, filtresGDIplus::EffectSmooth, 0)->Name("BM_Smooth")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Soften, filtresGDIplus::EffectSoften, 50)->Name("BM_Soften")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(effect, Blank, filtresGDIplus::EffectBlankTest, 0)->Name("BM_IsBlank")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Negative, filtresGDIplus::EffectNegative, 0)
+    ->Name("BM_Negative")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Brightness, filtresGDIplus::EffectBrightness, 20)
+    ->Name("BM_Brightness")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Contrast, filtresGDIplus::EffectContrast, 20)
+    ->Name("BM_Contrast")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Gamma, filtresGDIplus::EffectGammaCorrection, 120)
+    ->Name("BM_Gamma")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Saturation, filtresGDIplus::EffectSaturation, 30)
+    ->Name("BM_Saturation")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Sepia, filtresGDIplus::EffectSepia, 0)
+    ->Name("BM_Sepia")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Stretch, filtresGDIplus::EffectStretchContrast, 0)
+    ->Name("BM_StretchContrast")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Smooth, filtresGDIplus::EffectSmooth, 0)
+    ->Name("BM_Smooth")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Soften, filtresGDIplus::EffectSoften, 50)
+    ->Name("BM_Soften")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(effect, Blank, filtresGDIplus::EffectBlankTest, 0)
+    ->Name("BM_IsBlank")
+    ->Unit(benchmark::kMillisecond);
 
 void rotate(benchmark::State& state, int type) {
     Page page;
@@ -114,17 +136,28 @@ void resize_half(benchmark::State& state, InterpolationMode mode) {
     }
     modGdiplus::DisposeImage(half);
 }
-BENCHMARK_CAPTURE(resize_half, Nearest, InterpolationModeNearestNeighbor)->Name("BM_ResizeHalfNearest")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(resize_half, Bilinear, InterpolationModeBilinear)->Name("BM_ResizeHalfBilinear")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(resize_half, Bicubic, InterpolationModeBicubic)->Name("BM_ResizeHalfBicubic")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(resize_half, HQBilinear, InterpolationModeHighQualityBilinear)->Name("BM_ResizeHalfHQBilinear")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(resize_half, HQBicubic, InterpolationModeHighQualityBicubic)->Name("BM_ResizeHalfHQBicubic")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(resize_half, Nearest, InterpolationModeNearestNeighbor)
+    ->Name("BM_ResizeHalfNearest")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(resize_half, Bilinear, InterpolationModeBilinear)
+    ->Name("BM_ResizeHalfBilinear")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(resize_half, Bicubic, InterpolationModeBicubic)
+    ->Name("BM_ResizeHalfBicubic")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(resize_half, HQBilinear, InterpolationModeHighQualityBilinear)
+    ->Name("BM_ResizeHalfHQBilinear")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(resize_half, HQBicubic, InterpolationModeHighQualityBicubic)
+    ->Name("BM_ResizeHalfHQBicubic")
+    ->Unit(benchmark::kMillisecond);
 
 void to_1bpp(benchmark::State& state) {
     Page page;
     for (auto _ : state) {
         GpImage out = 0;
-        if (modGdiplus::ConvertTo1BppImage(page.image, false, out) != 0) state.SkipWithError("failed");
+        if (modGdiplus::ConvertTo1BppImage(page.image, false, out) != 0)
+            state.SkipWithError("failed");
         modGdiplus::DisposeImage(out);
     }
 }
@@ -136,7 +169,8 @@ void to_8bpp(benchmark::State& state) {
         GpImage out = 0;
         int32_t colours = 256;
         std::vector<BYTE> palette;
-        if (modGdiplus::QuantizeTo8Bpp(page.image, out, colours, palette) != 0) state.SkipWithError("failed");
+        if (modGdiplus::QuantizeTo8Bpp(page.image, out, colours, palette) != 0)
+            state.SkipWithError("failed");
         modGdiplus::DisposeImage(out);
     }
 }

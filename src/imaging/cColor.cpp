@@ -152,4 +152,6 @@ constexpr std::array<NamedColor, 146> kColors{{
 }};
 }  // namespace
 
-const std::array<NamedColor, 146>& ColorsTable() { return kColors; }
+const std::array<NamedColor, 146>& ColorsTable() {
+    return kColors;
+}

@@ -9,7 +9,7 @@
 #include "lumtwainpro/export.h"
 
 class LUM_API cColor {
-public:
+  public:
     cColor() = default;
     ~cColor() { m_value = 0; }
 
@@ -34,7 +34,7 @@ public:
     uint8_t GetGreen() const { return uint8_t(m_value >> 8); }
     uint8_t GetBlue() const { return uint8_t(m_value); }
 
-private:
+  private:
     uint32_t m_value = 0;
 };
 

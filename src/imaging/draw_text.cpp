@@ -47,24 +47,28 @@ EngineStatus draw_text(GpImage image, const std::u16string& text, float x, float
     if (EngineStatus s = find_family(tf.name, family); s != Gdiplus::Ok) return s;
     Graphics g;
     if (EngineStatus s = GetImageGraphics(image, 0, g.h); s != Gdiplus::Ok) return s;
-    TextRenderingHint hint = tf.anti_alias ? TextRenderingHintAntiAlias : TextRenderingHintSingleBitPerPixel;
+    TextRenderingHint hint =
+        tf.anti_alias ? TextRenderingHintAntiAlias : TextRenderingHintSingleBitPerPixel;
     if (EngineStatus s = GdipSetTextRenderingHint(g.h, hint); s != Gdiplus::Ok) return s;
     Brush brush, back;
     if (fill.kind == TextFill::Solid)
         if (EngineStatus s = GdipCreateSolidFill(fill.color, &brush.h); s != Gdiplus::Ok) return s;
     if (fill.background)
-        if (EngineStatus s = GdipCreateSolidFill(fill.back_color, &back.h); s != Gdiplus::Ok) return s;
+        if (EngineStatus s = GdipCreateSolidFill(fill.back_color, &back.h); s != Gdiplus::Ok)
+            return s;
     Font font;
     if (EngineStatus s = GdipCreateFont(family.h, tf.height, tf.style, GpUnit(tf.unit), &font.h);
         s != Gdiplus::Ok)
         return s;
     GpRectF layout{x, y, 0, 0};
     if (angle != 0) {
-        if (EngineStatus s = GdipRotateWorldTransform(g.h, angle, MatrixOrderAppend); s != Gdiplus::Ok)
+        if (EngineStatus s = GdipRotateWorldTransform(g.h, angle, MatrixOrderAppend);
+            s != Gdiplus::Ok)
             return s;
         // The text starts at the given point of the image and runs at the angle.
         GpPointF p{x, y};
-        if (EngineStatus s = GdipTransformPoints(g.h, CoordinateSpaceWorld, CoordinateSpaceDevice, &p, 1);
+        if (EngineStatus s =
+                GdipTransformPoints(g.h, CoordinateSpaceWorld, CoordinateSpaceDevice, &p, 1);
             s != Gdiplus::Ok)
             return s;
         layout.X = p.X;
@@ -83,14 +87,15 @@ EngineStatus draw_text(GpImage image, const std::u16string& text, float x, float
     if (fill.kind == TextFill::Gradient) {
         // An empty text has no box to spread a gradient over, and nothing to fill.
         if (box.Width <= 0 || box.Height <= 0) return Gdiplus::Ok;
-        if (EngineStatus s = GdipCreateLineBrushFromRect(&box, fill.color, fill.end_color,
-                                                         LinearGradientModeHorizontal, WrapModeTile,
-                                                         &brush.h);
+        if (EngineStatus s =
+                GdipCreateLineBrushFromRect(&box, fill.color, fill.end_color,
+                                            LinearGradientModeHorizontal, WrapModeTile, &brush.h);
             s != Gdiplus::Ok)
             return s;
     } else if (fill.kind == TextFill::Texture) {
         if (EngineStatus s = load_texture(fill.texture_path, texture); s != Gdiplus::Ok) return s;
-        if (EngineStatus s = GdipCreateTexture(texture.h, WrapModeTile, &brush.h); s != Gdiplus::Ok) return s;
+        if (EngineStatus s = GdipCreateTexture(texture.h, WrapModeTile, &brush.h); s != Gdiplus::Ok)
+            return s;
     }
     return GdipDrawString(g.h, reinterpret_cast<const WCHAR*>(text.c_str()), -1, font.h, &layout, 0,
                           brush.h);
@@ -103,8 +108,8 @@ GpStatus display_once(GpGraphics g, GpImage image, float x, float y, float w, fl
     GdipSetCompositingQuality(g, CompositingQualityHighSpeed);
     GdipSetPixelOffsetMode(g, PixelOffsetModeNone);
     if (!src) return GdipDrawImageRect(g, image, x, y, w, h);
-    return GdipDrawImageRectRectI(g, image, INT(x), INT(y), INT(w), INT(h), src->x, src->y, src->width,
-                                  src->height, UnitPixel, 0, nullptr, nullptr);
+    return GdipDrawImageRectRectI(g, image, INT(x), INT(y), INT(w), INT(h), src->x, src->y,
+                                  src->width, src->height, UnitPixel, 0, nullptr, nullptr);
 }
 
 }  // namespace
@@ -117,9 +122,12 @@ std::u16string Utf16Of(const std::string& text) {
         size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
         if (c >= 0x80 && c < 0xC0) len = 1;  // a stray continuation byte
         if (i + len > text.size()) len = text.size() - i;
-        if (c < 0x80) v = c;
-        else if (len == 2) v = char32_t(c & 0x1F) << 6 | (text[i + 1] & 0x3F);
-        else if (len == 3) v = char32_t(c & 0x0F) << 12 | char32_t(text[i + 1] & 0x3F) << 6 | (text[i + 2] & 0x3F);
+        if (c < 0x80)
+            v = c;
+        else if (len == 2)
+            v = char32_t(c & 0x1F) << 6 | (text[i + 1] & 0x3F);
+        else if (len == 3)
+            v = char32_t(c & 0x0F) << 12 | char32_t(text[i + 1] & 0x3F) << 6 | (text[i + 2] & 0x3F);
         else if (len == 4)
             v = char32_t(c & 0x07) << 18 | char32_t(text[i + 1] & 0x3F) << 12 |
                 char32_t(text[i + 2] & 0x3F) << 6 | (text[i + 3] & 0x3F);
@@ -156,15 +164,18 @@ EngineStatus DrawImageTextBox(GpImage image, const std::string& text, float left
         s != Gdiplus::Ok)
         return s;
     Format format;
-    if (EngineStatus s = GdipCreateStringFormat(0, LANG_NEUTRAL, &format.h); s != Gdiplus::Ok) return s;
-    if (EngineStatus s = GdipSetStringFormatAlign(format.h, StringAlignment(alignment)); s != Gdiplus::Ok)
+    if (EngineStatus s = GdipCreateStringFormat(0, LANG_NEUTRAL, &format.h); s != Gdiplus::Ok)
         return s;
-    if (EngineStatus s = GdipSetStringFormatLineAlign(format.h, StringAlignment(alignment)); s != Gdiplus::Ok)
+    if (EngineStatus s = GdipSetStringFormatAlign(format.h, StringAlignment(alignment));
+        s != Gdiplus::Ok)
+        return s;
+    if (EngineStatus s = GdipSetStringFormatLineAlign(format.h, StringAlignment(alignment));
+        s != Gdiplus::Ok)
         return s;
     std::u16string wide = Utf16Of(text);
     GpRectF rect{left, top, width, height};
-    EngineStatus s = GdipDrawString(g.h, reinterpret_cast<const WCHAR*>(wide.c_str()), -1, font.h, &rect,
-                                    format.h, brush.h);
+    EngineStatus s = GdipDrawString(g.h, reinterpret_cast<const WCHAR*>(wide.c_str()), -1, font.h,
+                                    &rect, format.h, brush.h);
     if (draw_box) {
         Pen pen;
         s = GdipCreatePen1(0xFF000000, 1, UnitPixel, &pen.h);
@@ -188,7 +199,8 @@ EngineStatus DisplayOnDevice(GpImage image, const DeviceTarget& target, float x,
                              int32_t interpolation, int32_t page_unit) {
     if (image == 0) return Gdiplus::InvalidParameter;
     Graphics g;
-    EngineStatus s = target.dc ? GdipCreateFromHDC(target.dc, &g.h) : GdipCreateFromHWND(target.window, &g.h);
+    EngineStatus s =
+        target.dc ? GdipCreateFromHDC(target.dc, &g.h) : GdipCreateFromHWND(target.window, &g.h);
     if (s != Gdiplus::Ok) return s;
     if (smoothing < 0 || smoothing > 4) smoothing = SmoothingModeNone;
     if (interpolation < 0 || interpolation > 7) interpolation = InterpolationModeNearestNeighbor;

@@ -52,8 +52,8 @@ struct SourceRect {
     int32_t x = 0, y = 0, width = 0, height = 0;
 };
 EngineStatus DisplayOnDevice(GpImage image, const DeviceTarget& target, float x, float y,
-                             float width, float height, const SourceRect* source,
-                             int32_t smoothing, int32_t interpolation, int32_t page_unit = 2);
+                             float width, float height, const SourceRect* source, int32_t smoothing,
+                             int32_t interpolation, int32_t page_unit = 2);
 
 // UTF-8 to the platform's UTF-16, NUL-terminated.
 std::u16string Utf16Of(const std::string& text);

@@ -37,7 +37,8 @@ EngineStatus read_palette(GpImage image, PaletteInfo& out) {
     if (head.Count) std::memcpy(out.entries.data(), buffer.data() + 8, 4 * size_t(head.Count));
     out.grey = true;
     for (ARGB c : out.entries)
-        if (((c >> 16) & 255) != ((c >> 8) & 255) || ((c >> 8) & 255) != (c & 255)) out.grey = false;
+        if (((c >> 16) & 255) != ((c >> 8) & 255) || ((c >> 8) & 255) != (c & 255))
+            out.grey = false;
     return Gdiplus::Ok;
 }
 
@@ -58,7 +59,8 @@ EngineStatus palette_mode(int32_t effect, GpImage image, int64_t p, PixelFormat 
     std::vector<BYTE> buffer(8 + 4 * pal.entries.size());
     ColorPalette head{pal.flags, UINT(pal.entries.size()), {0}};
     std::memcpy(buffer.data(), &head, 8);
-    if (!pal.entries.empty()) std::memcpy(buffer.data() + 8, pal.entries.data(), 4 * pal.entries.size());
+    if (!pal.entries.empty())
+        std::memcpy(buffer.data() + 8, pal.entries.data(), 4 * pal.entries.size());
     if (EngineStatus s = SetPalette(image, buffer); s != Gdiplus::Ok) return s;
     int32_t w = 0, h = 0;
     GetImageWidth(image, w);
@@ -78,8 +80,8 @@ uint8_t nearest_entry(const std::vector<ARGB>& pal, const uint8_t* px) {
     size_t best = 0;
     int64_t best_d = std::numeric_limits<int64_t>::max();
     for (size_t k = 0; k < pal.size(); ++k) {
-        int64_t dr = int64_t((pal[k] >> 16) & 255) - px[2], dg = int64_t((pal[k] >> 8) & 255) - px[1],
-                db = int64_t(pal[k] & 255) - px[0];
+        int64_t dr = int64_t((pal[k] >> 16) & 255) - px[2],
+                dg = int64_t((pal[k] >> 8) & 255) - px[1], db = int64_t(pal[k] & 255) - px[0];
         int64_t d = dr * dr + dg * dg + db * db;
         if (d < best_d) {
             best_d = d;
@@ -98,12 +100,15 @@ EngineStatus write_indices(GpImage image, const GpRect& r, PixelFormat format,
     data.Stride = stride;
     data.PixelFormat = format;
     data.Scan0 = rows.data();
-    if (EngineStatus s = LockImageBits(image, r, kLockWriteFromBuffer, format, data); s != Gdiplus::Ok)
+    if (EngineStatus s = LockImageBits(image, r, kLockWriteFromBuffer, format, data);
+        s != Gdiplus::Ok)
         return s;
     return UnlockImageBits(image, data);
 }
 
-uint32_t brightness(ARGB c) { return ((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255); }
+uint32_t brightness(ARGB c) {
+    return ((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255);
+}
 
 // The buffer back into the image, by the image's pixel format.
 EngineStatus write_back(GpImage image, const GpRect& r, PixelFormat format, const PaletteInfo& pal,
@@ -112,8 +117,8 @@ EngineStatus write_back(GpImage image, const GpRect& r, PixelFormat format, cons
     if (format == PixelFormat1bppIndexed) {
         // A bit is set where blue is 255: the white entry, which is entry 1 of a normal
         // black-and-white palette; a palette with white first gets the opposite bits.
-        bool white_first = pal.entries.size() == 2 &&
-                           brightness(pal.entries[0]) > brightness(pal.entries[1]);
+        bool white_first =
+            pal.entries.size() == 2 && brightness(pal.entries[0]) > brightness(pal.entries[1]);
         int32_t stride = (r.Width + 7) / 8;
         std::vector<BYTE> rows(size_t(stride) * size_t(r.Height), 0);
         for (int32_t y = 0; y < r.Height; ++y)
@@ -188,8 +193,8 @@ EngineStatus buffered(int32_t effect, GpImage image, const GpRect& r, PixelForma
     return write_back(image, r, format, pal, argb);
 }
 
-EngineStatus apply(int32_t effect, GpImage image, double parameter, const FilterRect& rect,
-                   float h, float s, float l, double extra1) {
+EngineStatus apply(int32_t effect, GpImage image, double parameter, const FilterRect& rect, float h,
+                   float s, float l, double extra1) {
     if (rect.width <= 0 || rect.height <= 0) return Gdiplus::Ok;
     double rounded = std::nearbyint(parameter);
     if (!(std::abs(rounded) <= 2147483647.0)) return Gdiplus::GenericError;  // overflow

@@ -17,7 +17,9 @@ namespace {
 
 using Table = std::array<uint8_t, 256>;
 
-uint8_t clamp_byte(double v) { return uint8_t(std::clamp(v, 0.0, 255.0)); }
+uint8_t clamp_byte(double v) {
+    return uint8_t(std::clamp(v, 0.0, 255.0));
+}
 
 // k \ 3 for k = 0..765: the grey level of R + G + B.
 const std::array<uint8_t, 766>& third() {
@@ -39,8 +41,10 @@ void each_pixel(const Pixels& px, F&& f) {
 
 template <class F>
 void dispatch(const Pixels& px, F&& f) {
-    if (px.bytes == 3) each_pixel<3>(px, f);
-    else each_pixel<4>(px, f);
+    if (px.bytes == 3)
+        each_pixel<3>(px, f);
+    else
+        each_pixel<4>(px, f);
 }
 
 // One table for blue, green and red: a plain byte-table pass.
@@ -76,7 +80,9 @@ inline void settle(int64_t& c, int64_t& o1, int64_t& o2) {
     }
 }
 
-inline bool in_byte(int64_t v) { return v >= 0 && v <= 255; }
+inline bool in_byte(int64_t v) {
+    return v >= 0 && v <= 255;
+}
 
 // The overflow of one channel is spread over the other two until all three fit.
 void spread(int64_t& r, int64_t& g, int64_t& b) {
@@ -95,7 +101,8 @@ void spread(int64_t& r, int64_t& g, int64_t& b) {
         settle(b, r, g);
     }
     // Unreachable with halves truncated toward zero; clamp rather than loop for ever.
-    r = std::clamp<int64_t>(r, 0, 255), g = std::clamp<int64_t>(g, 0, 255), b = std::clamp<int64_t>(b, 0, 255);
+    r = std::clamp<int64_t>(r, 0, 255), g = std::clamp<int64_t>(g, 0, 255),
+    b = std::clamp<int64_t>(b, 0, 255);
 }
 
 EngineStatus contrast(const Pixels& px, int64_t p) {
@@ -204,12 +211,18 @@ void hsl(float h, float s, float l, float out[3]) {
     float& r = out[0];
     float& g = out[1];
     float& b = out[2];
-    if (h < 0) r = m2, g = m1, b = m1 - d * h;
-    else if (h < 1) r = m2, g = m1 + d * h, b = m1;
-    else if (h < 2) r = m1 - d * (h - 2), g = m2, b = m1;
-    else if (h < 3) r = m1, g = m2, b = m1 + d * (h - 2);
-    else if (h < 4) r = m1, g = m1 - d * (h - 4), b = m2;
-    else r = m1 + d * (h - 4), g = m1, b = m2;
+    if (h < 0)
+        r = m2, g = m1, b = m1 - d * h;
+    else if (h < 1)
+        r = m2, g = m1 + d * h, b = m1;
+    else if (h < 2)
+        r = m1 - d * (h - 2), g = m2, b = m1;
+    else if (h < 3)
+        r = m1, g = m2, b = m1 + d * (h - 2);
+    else if (h < 4)
+        r = m1, g = m1 - d * (h - 4), b = m2;
+    else
+        r = m1 + d * (h - 4), g = m1, b = m2;
 }
 
 EngineStatus sepia(const Pixels& px, float h, float s, float f) {
@@ -252,7 +265,8 @@ EngineStatus soften_rows(const Pixels& px, int64_t w, int64_t d) {
         for (int32_t x = 1; x + 1 < px.width; ++x) {
             size_t k = size_t(x) * B;
             for (int c = 0; c < 3; ++c) {
-                int64_t n = w * cur[k + c] + cur[k + B + c] + cur[k - B + c] + down[k + c] + up[k + c];
+                int64_t n =
+                    w * cur[k + c] + cur[k + B + c] + cur[k - B + c] + down[k + c] + up[k + c];
                 if (table) {
                     cur[k + c] = quotient[size_t(n)];
                     continue;
@@ -326,16 +340,24 @@ EngineStatus run_kernel(int32_t effect, const Pixels& px, const KernelArgs& a, b
             map_tone(px, t);
             return 0;
         }
-        case EffectContrast: return contrast(px, a.parameter);
-        case EffectStretchContrast: stretch(px); return 0;
-        case EffectSaturation: return saturation(px, a.parameter);
-        case EffectSepia: return sepia(px, a.h, a.s, a.l);
-        case EffectSoften: return soften(px, 101 - a.parameter);
-        case EffectSmooth: return soften(px, 1);
+        case EffectContrast:
+            return contrast(px, a.parameter);
+        case EffectStretchContrast:
+            stretch(px);
+            return 0;
+        case EffectSaturation:
+            return saturation(px, a.parameter);
+        case EffectSepia:
+            return sepia(px, a.h, a.s, a.l);
+        case EffectSoften:
+            return soften(px, 101 - a.parameter);
+        case EffectSmooth:
+            return soften(px, 1);
         case EffectBlankTest:
             if (is_blank) *is_blank = blank(px, a.confidence);
             return 0;
-        default: return Gdiplus::InvalidParameter;
+        default:
+            return Gdiplus::InvalidParameter;
     }
 }
 

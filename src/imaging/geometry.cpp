@@ -32,8 +32,9 @@ EngineStatus read_all(GpImage image, int32_t w, int32_t h, PixelFormat format,
 
 // Fills a new image of `format` through a write lock in its own format.
 template <class Fill>
-EngineStatus make_indexed(int32_t w, int32_t h, PixelFormat format, const std::vector<ARGB>* palette,
-                          UINT flags, GpImage& result, Fill&& fill) {
+EngineStatus make_indexed(int32_t w, int32_t h, PixelFormat format,
+                          const std::vector<ARGB>* palette, UINT flags, GpImage& result,
+                          Fill&& fill) {
     result = 0;
     GpImage made = 0;
     if (EngineStatus s = CreateBlankImage(w, h, format, made); s != Gdiplus::Ok) return s;
@@ -48,7 +49,8 @@ EngineStatus make_indexed(int32_t w, int32_t h, PixelFormat format, const std::v
     BitmapData data;
     if (s == Gdiplus::Ok) s = LockImageBits(made, GpRect{0, 0, w, h}, kLockWrite, format, data);
     if (s == Gdiplus::Ok) {
-        for (int32_t y = 0; y < h; ++y) fill(y, static_cast<BYTE*>(data.Scan0) + ptrdiff_t(y) * data.Stride);
+        for (int32_t y = 0; y < h; ++y)
+            fill(y, static_cast<BYTE*>(data.Scan0) + ptrdiff_t(y) * data.Stride);
         s = UnlockImageBits(made, data);
     }
     if (s != Gdiplus::Ok) {
@@ -104,7 +106,8 @@ EngineStatus RotateFlip(GpImage image, int32_t type) {
         // As the platform needs for a 1-bit DIB before a quarter turn; the pixels stay.
         if (format == PixelFormat1bppIndexed)
             for (int i = 0; i < 2; ++i)
-                if (EngineStatus s = GdipImageRotateFlip(image, RotateNoneFlipX); s != Gdiplus::Ok) return s;
+                if (EngineStatus s = GdipImageRotateFlip(image, RotateNoneFlipX); s != Gdiplus::Ok)
+                    return s;
     }
     // A half turn is two quarter turns; done in one pass, the pixels and resolutions are the
     // same.
@@ -119,7 +122,8 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
     // The rows in the image's own format when that holds the same red, green and blue.
     SourceRows rows;
     try {
-        if (EngineStatus s = open_rows(image, w, h, PixelFormat32bppARGB, rows); s != Gdiplus::Ok) return s;
+        if (EngineStatus s = open_rows(image, w, h, PixelFormat32bppARGB, rows); s != Gdiplus::Ok)
+            return s;
     } catch (const std::bad_alloc&) {
         return Gdiplus::OutOfMemory;
     }
@@ -131,7 +135,8 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
     int rr = int((colour >> 16) & 255), rg = int((colour >> 8) & 255), rb = int(colour & 255);
     const int b = rows.bytes;
     auto matches = [&](const BYTE* p) {
-        int db = std::abs(int(p[0]) - rb), dg = std::abs(int(p[1]) - rg), dr = std::abs(int(p[2]) - rr);
+        int db = std::abs(int(p[0]) - rb), dg = std::abs(int(p[1]) - rg),
+            dr = std::abs(int(p[2]) - rr);
         return tolerance <= 0 ? (dr | dg | db) == 0 : dg + db + dr <= tolerance;
     };
     // Kind 1 rows from the top, 3 from the bottom, 2 columns from the left, 4 from the right;
@@ -144,7 +149,8 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
             const BYTE* p = rows.row(line);
             for (int32_t i = 0; i < length; ++i, p += b) count += matches(p);
         } else {
-            for (int32_t i = 0; i < length; ++i) count += matches(rows.row(i) + ptrdiff_t(line) * b);
+            for (int32_t i = 0; i < length; ++i)
+                count += matches(rows.row(i) + ptrdiff_t(line) * b);
         }
         return double(count) / length * 100;
     };
@@ -178,24 +184,25 @@ EngineStatus ConvertTo1BppImage(GpImage image, bool opaque_white_only, GpImage& 
         int b = src.bytes;
         bool check_alpha = opaque_white_only && b == 4 && src.alpha;
         auto white = [&](const BYTE* p) -> unsigned {
-            if (opaque_white_only)
-                return (p[0] & p[1] & p[2] & (check_alpha ? p[3] : 255)) == 255;
+            if (opaque_white_only) return (p[0] & p[1] & p[2] & (check_alpha ? p[3] : 255)) == 255;
             return unsigned(p[0] > 125) & unsigned(p[1] > 125) & unsigned(p[2] > 125);
         };
-        EngineStatus s = make_indexed(w, h, PixelFormat1bppIndexed, nullptr, 0, result, [&](int32_t y, BYTE* out) {
-            const BYTE* p = src.row(y);
-            int32_t x = 0;
-            for (; x + 8 <= w; x += 8, p += 8 * b) {  // eight pixels to a byte, most significant first
-                unsigned v = 0;
-                for (int k = 0; k < 8; ++k) v = v << 1 | white(p + k * b);
-                out[x >> 3] = BYTE(v);
-            }
-            if (x < w) {
-                unsigned v = 0;
-                for (int k = 0; x + k < w; ++k) v |= white(p + k * b) << (7 - k);
-                out[x >> 3] = BYTE(v);
-            }
-        });
+        EngineStatus s = make_indexed(
+            w, h, PixelFormat1bppIndexed, nullptr, 0, result, [&](int32_t y, BYTE* out) {
+                const BYTE* p = src.row(y);
+                int32_t x = 0;
+                for (; x + 8 <= w;
+                     x += 8, p += 8 * b) {  // eight pixels to a byte, most significant first
+                    unsigned v = 0;
+                    for (int k = 0; k < 8; ++k) v = v << 1 | white(p + k * b);
+                    out[x >> 3] = BYTE(v);
+                }
+                if (x < w) {
+                    unsigned v = 0;
+                    for (int k = 0; x + k < w; ++k) v |= white(p + k * b) << (7 - k);
+                    out[x >> 3] = BYTE(v);
+                }
+            });
         close_rows(image, src);
         return s;
     } catch (const std::bad_alloc&) {
@@ -205,10 +212,10 @@ EngineStatus ConvertTo1BppImage(GpImage image, bool opaque_white_only, GpImage& 
 }
 
 const std::vector<ARGB>& FixedPalette16() {
-    static const std::vector<ARGB> p = {
-        0xFF000000, 0xFF000080, 0xFF008000, 0xFF008080, 0xFF800000, 0xFF800080,
-        0xFF808000, 0xFF808080, 0xFFC0C0C0, 0xFF0000FF, 0xFF00FF00, 0xFF00FFFF,
-        0xFFFF0000, 0xFFFF00FF, 0xFFFFFF00, 0xFFFFFFFF};
+    static const std::vector<ARGB> p = {0xFF000000, 0xFF000080, 0xFF008000, 0xFF008080,
+                                        0xFF800000, 0xFF800080, 0xFF808000, 0xFF808080,
+                                        0xFFC0C0C0, 0xFF0000FF, 0xFF00FF00, 0xFF00FFFF,
+                                        0xFFFF0000, 0xFFFF00FF, 0xFFFFFF00, 0xFFFFFFFF};
     return p;
 }
 
@@ -220,7 +227,8 @@ EngineStatus ConvertTo4BppImage(GpImage image, const std::vector<ARGB>& palette,
     if (EngineStatus s = size_of(image, w, h); s != Gdiplus::Ok) return s;
     try {
         std::vector<uint32_t> px;
-        if (EngineStatus s = read_all(image, w, h, PixelFormat32bppARGB, px); s != Gdiplus::Ok) return s;
+        if (EngineStatus s = read_all(image, w, h, PixelFormat32bppARGB, px); s != Gdiplus::Ok)
+            return s;
         // A small cache of answers: scans repeat their colours.
         std::vector<uint32_t> keys(4096, 0xFFFFFFFFu);
         std::vector<uint8_t> values(4096);
@@ -230,7 +238,8 @@ EngineStatus ConvertTo4BppImage(GpImage image, const std::vector<ARGB>& palette,
             int64_t best_d = INT64_MAX;
             uint8_t best = 0;
             for (size_t k = 0; k < palette.size(); ++k) {
-                int64_t db = int64_t(palette[k] & 255) - (c & 255), dr = int64_t((palette[k] >> 16) & 255) - ((c >> 16) & 255),
+                int64_t db = int64_t(palette[k] & 255) - (c & 255),
+                        dr = int64_t((palette[k] >> 16) & 255) - ((c >> 16) & 255),
                         dg = int64_t((palette[k] >> 8) & 255) - ((c >> 8) & 255);
                 int64_t d = db * db + dr * dr + dg * dg;
                 if (d < best_d) {
@@ -243,14 +252,15 @@ EngineStatus ConvertTo4BppImage(GpImage image, const std::vector<ARGB>& palette,
             values[slot] = best;
             return best;
         };
-        return make_indexed(w, h, PixelFormat4bppIndexed, &palette, flags, result, [&](int32_t y, BYTE* out) {
-            const uint32_t* p = px.data() + size_t(y) * w;
-            std::memset(out, 0, size_t(w + 1) / 2);
-            for (int32_t x = 0; x < w; ++x) {
-                uint8_t k = nearest(p[x]);
-                out[x >> 1] |= (x & 1) ? k : BYTE(k << 4);  // odd 1-based columns high
-            }
-        });
+        return make_indexed(
+            w, h, PixelFormat4bppIndexed, &palette, flags, result, [&](int32_t y, BYTE* out) {
+                const uint32_t* p = px.data() + size_t(y) * w;
+                std::memset(out, 0, size_t(w + 1) / 2);
+                for (int32_t x = 0; x < w; ++x) {
+                    uint8_t k = nearest(p[x]);
+                    out[x >> 1] |= (x & 1) ? k : BYTE(k << 4);  // odd 1-based columns high
+                }
+            });
     } catch (const std::bad_alloc&) {
         return Gdiplus::OutOfMemory;
     }
@@ -275,7 +285,8 @@ EngineStatus MarkPaletteHalftone(GpImage image) {
             continue;
         }
         BitmapData data;
-        if (EngineStatus s = LockImageBits(image, all, mode, format, data); s != Gdiplus::Ok) return s;
+        if (EngineStatus s = LockImageBits(image, all, mode, format, data); s != Gdiplus::Ok)
+            return s;
         if (EngineStatus s = UnlockImageBits(image, data); s != Gdiplus::Ok) return s;
     }
     return Gdiplus::Ok;

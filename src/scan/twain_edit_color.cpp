@@ -25,7 +25,8 @@ int32_t twain::GetRGB(int32_t nRed, int32_t nGreen, int32_t nBlue) {
     return cap(nRed) + cap(nGreen) * 256 + cap(nBlue) * 65536;
 }
 
-void twain::ColorGetRGBFromRGBValue(int32_t nRGBValue, uint8_t& nRed, uint8_t& nGreen, uint8_t& nBlue) {
+void twain::ColorGetRGBFromRGBValue(int32_t nRGBValue, uint8_t& nRed, uint8_t& nGreen,
+                                    uint8_t& nBlue) {
     cColor c;
     c.FromRGBColor(nRGBValue);
     nRed = c.GetRed();
@@ -33,7 +34,8 @@ void twain::ColorGetRGBFromRGBValue(int32_t nRGBValue, uint8_t& nRed, uint8_t& n
     nGreen = c.GetGreen();
 }
 
-void twain::ColorGetRGBFromRGBValuel(int32_t nRGBValue, int32_t& nRed, int32_t& nGreen, int32_t& nBlue) {
+void twain::ColorGetRGBFromRGBValuel(int32_t nRGBValue, int32_t& nRed, int32_t& nGreen,
+                                     int32_t& nBlue) {
     uint8_t r, g, b;
     ColorGetRGBFromRGBValue(nRGBValue, r, g, b);
     nRed = r, nGreen = g, nBlue = b;
@@ -60,7 +62,8 @@ int32_t twain::CopyToClipboard() {
     return store(modGdiplus::CopyImageToClipboard(GpImage(m_nativeImageID)));
 }
 
-int32_t twain::CopyRegionToClipboard(int32_t nSrcX, int32_t nSrcY, int32_t nWidth, int32_t nHeight) {
+int32_t twain::CopyRegionToClipboard(int32_t nSrcX, int32_t nSrcY, int32_t nWidth,
+                                     int32_t nHeight) {
     if (m_nativeImageID == 0) return m_lastStatus;
     PixelFormat format = 0;
     if (store(modGdiplus::GetPixelFormatValue(GpImage(m_nativeImageID), format)) != LumTwainOk)

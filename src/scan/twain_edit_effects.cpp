@@ -27,7 +27,8 @@ int32_t twain::apply_effect(int32_t effect, double parameter, float h, float s, 
     if (m_nativeImageID == 0) return m_lastStatus;
     refresh_filter_zone();
     FilterRect r{m_filterZone[0], m_filterZone[1], m_filterZone[2], m_filterZone[3]};
-    return store(filtresGDIplus::ApplyEffect(effect, GpImage(m_nativeImageID), parameter, r, h, s, l));
+    return store(
+        filtresGDIplus::ApplyEffect(effect, GpImage(m_nativeImageID), parameter, r, h, s, l));
 }
 
 int32_t twain::SetBrightnessEffect(int32_t nBrightnessPct) {
@@ -42,13 +43,21 @@ int32_t twain::SetGammaCorrectionEffect(int32_t nGammaFactor) {
 int32_t twain::SetSaturationEffect(int32_t nSaturationPct) {
     return apply_effect(filtresGDIplus::EffectSaturation, nSaturationPct);
 }
-int32_t twain::SetSepiaEffect() { return apply_effect(filtresGDIplus::EffectSepia, 0, 0.5f, 0.25f, 1); }
-int32_t twain::SetStretchContrastEffect() { return apply_effect(filtresGDIplus::EffectStretchContrast, 0); }
-int32_t twain::SetNegativeEffect() { return apply_effect(filtresGDIplus::EffectNegative, 0); }
+int32_t twain::SetSepiaEffect() {
+    return apply_effect(filtresGDIplus::EffectSepia, 0, 0.5f, 0.25f, 1);
+}
+int32_t twain::SetStretchContrastEffect() {
+    return apply_effect(filtresGDIplus::EffectStretchContrast, 0);
+}
+int32_t twain::SetNegativeEffect() {
+    return apply_effect(filtresGDIplus::EffectNegative, 0);
+}
 int32_t twain::SetSoftenEffect(int32_t nSoftenValue) {
     return apply_effect(filtresGDIplus::EffectSoften, nSoftenValue);
 }
-int32_t twain::SetSmoothEffect() { return apply_effect(filtresGDIplus::EffectSmooth, 0); }
+int32_t twain::SetSmoothEffect() {
+    return apply_effect(filtresGDIplus::EffectSmooth, 0);
+}
 
 bool twain::IsBlank(int32_t nConfidence) {
     if (m_nativeImageID == 0) return false;

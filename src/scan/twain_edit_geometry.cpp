@@ -9,13 +9,17 @@
 
 namespace {
 using modGdiplus::EngineStatus;
-GpImage img(int32_t id) { return GpImage(id); }
+GpImage img(int32_t id) {
+    return GpImage(id);
+}
 }  // namespace
 
 int32_t twain::replace_native(int32_t image, bool close_old) {
     // Crop and Resize close the old image as the control does; conversions dispose it.
-    if (close_old) CloseImage(m_nativeImageID);
-    else modGdiplus::DisposeImage(img(m_nativeImageID));
+    if (close_old)
+        CloseImage(m_nativeImageID);
+    else
+        modGdiplus::DisposeImage(img(m_nativeImageID));
     m_nativeImageID = image;
     RestoreImageState(image);
     return m_lastStatus;
@@ -28,8 +32,8 @@ int32_t twain::Crop(int32_t nSrcX, int32_t nSrcY, int32_t nWidth, int32_t nHeigh
     if (store(modGdiplus::GetPixelFormatValue(img(m_nativeImageID), format)) != LumTwainOk)
         return m_lastStatus;
     GpImage clone = 0;
-    if (store(modGdiplus::CloneImageArea(img(m_nativeImageID), nSrcX - 1, nSrcY - 1, nWidth, nHeight,
-                                         format, clone)) != LumTwainOk)
+    if (store(modGdiplus::CloneImageArea(img(m_nativeImageID), nSrcX - 1, nSrcY - 1, nWidth,
+                                         nHeight, format, clone)) != LumTwainOk)
         return m_lastStatus;
     return replace_native(int32_t(clone), true);
 }
@@ -56,8 +60,8 @@ int32_t twain::CropRight(int32_t nLines) {
 int32_t twain::crop_uniform(int32_t confidence, uint32_t colour, int32_t skip, int32_t tolerance) {
     SaveImageState(m_nativeImageID);
     modGdiplus::UniformEdges e;
-    EngineStatus s = modGdiplus::FindUniformEdges(img(m_nativeImageID), confidence, colour, skip,
-                                                  tolerance, e);
+    EngineStatus s =
+        modGdiplus::FindUniformEdges(img(m_nativeImageID), confidence, colour, skip, tolerance, e);
     if (s != LumTwainOk) return store(s);
     if (!e.found) return m_lastStatus;
     int32_t w = m_snapshot.width, h = m_snapshot.height;
@@ -93,7 +97,9 @@ int32_t twain::CropBorders2(int32_t nConfidence, int32_t nColorReference) {
     return crop_uniform(nConfidence, colour, 0, tolerance);
 }
 
-int32_t twain::CropBorders() { return CropBorders2(90, 1); }
+int32_t twain::CropBorders() {
+    return CropBorders2(90, 1);
+}
 
 int32_t twain::Rotate(int32_t nRotation) {
     return store(modGdiplus::RotateFlip(img(m_nativeImageID), nRotation));
@@ -111,11 +117,21 @@ int32_t twain::convert_by_copy(int32_t format) {
     return replace_native(int32_t(copy), false);
 }
 
-int32_t twain::ConvertTo16Bpp() { return convert_by_copy(PixelFormat16bppRGB555); }
-int32_t twain::ConvertTo24Bpp() { return convert_by_copy(PixelFormat24bppRGB); }
-int32_t twain::ConvertTo32Bpp() { return convert_by_copy(PixelFormat32bppARGB); }
-int32_t twain::ConvertTo48Bpp() { return convert_by_copy(PixelFormat48bppRGB); }
-int32_t twain::ConvertTo64Bpp() { return convert_by_copy(PixelFormat64bppPARGB); }
+int32_t twain::ConvertTo16Bpp() {
+    return convert_by_copy(PixelFormat16bppRGB555);
+}
+int32_t twain::ConvertTo24Bpp() {
+    return convert_by_copy(PixelFormat24bppRGB);
+}
+int32_t twain::ConvertTo32Bpp() {
+    return convert_by_copy(PixelFormat32bppARGB);
+}
+int32_t twain::ConvertTo48Bpp() {
+    return convert_by_copy(PixelFormat48bppRGB);
+}
+int32_t twain::ConvertTo64Bpp() {
+    return convert_by_copy(PixelFormat64bppPARGB);
+}
 
 int32_t twain::ConvertTo1Bpp() {
     if (m_nativeImageID == 0) return m_lastStatus;
@@ -130,16 +146,20 @@ int32_t twain::convert_4bpp(const std::vector<uint32_t>& palette, uint32_t flags
     if (m_nativeImageID == 0) return m_lastStatus;
     SaveImageState(m_nativeImageID);
     GpImage made = 0;
-    if (store(modGdiplus::ConvertTo4BppImage(img(m_nativeImageID), palette, flags, made)) != LumTwainOk)
+    if (store(modGdiplus::ConvertTo4BppImage(img(m_nativeImageID), palette, flags, made)) !=
+        LumTwainOk)
         return m_lastStatus;
     return replace_native(int32_t(made), false);
 }
 
-int32_t twain::ConvertTo4Bpp() { return convert_4bpp(modGdiplus::FixedPalette16(), PaletteFlagsHalftone); }
+int32_t twain::ConvertTo4Bpp() {
+    return convert_4bpp(modGdiplus::FixedPalette16(), PaletteFlagsHalftone);
+}
 
 int32_t twain::ConvertTo4BppPal(const SafeArray<int32_t>& nARGBColorsArray) {
     if (m_nativeImageID == 0) return m_lastStatus;
-    std::vector<uint32_t> palette(nARGBColorsArray.values().begin(), nARGBColorsArray.values().end());
+    std::vector<uint32_t> palette(nARGBColorsArray.values().begin(),
+                                  nARGBColorsArray.values().end());
     if (palette.empty() || palette.size() > 16) return store(LumTwainInvalidParameter);
     return convert_4bpp(palette, PaletteFlagsHasAlpha);
 }
@@ -173,7 +193,8 @@ EngineStatus redraw(GpImage source, GpImage target, int32_t w, int32_t h, int32_
 
 }  // namespace
 
-int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight, int32_t nInterpolationMode) {
+int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight,
+                      int32_t nInterpolationMode) {
     if (m_nativeImageID == 0) return m_lastStatus;
     SaveImageState(m_nativeImageID);
     ImageStateSnapshot state = m_snapshot;
@@ -187,8 +208,8 @@ int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight, int32
     if (indexed) {
         int32_t entries = 0;
         if (bits == 4) ColorPaletteGet(palette, entries);
-        if (store(modGdiplus::ConvertByPixelCopy(img(m_nativeImageID), intermediate, PixelFormat32bppARGB)) !=
-            LumTwainOk) {
+        if (store(modGdiplus::ConvertByPixelCopy(img(m_nativeImageID), intermediate,
+                                                 PixelFormat32bppARGB)) != LumTwainOk) {
             if (intermediate) modGdiplus::DisposeImage(intermediate);
             return m_lastStatus;
         }
@@ -196,10 +217,12 @@ int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight, int32
     GpImage source = indexed ? intermediate : img(m_nativeImageID);
     PixelFormat format = indexed ? PixelFormat32bppARGB : state.pixel_format;
     GpImage made = 0;
-    if (store(modGdiplus::CreateBlankImage(nNewPictureWidth, nNewPictureHeight, format, made)) == LumTwainOk) {
+    if (store(modGdiplus::CreateBlankImage(nNewPictureWidth, nNewPictureHeight, format, made)) ==
+        LumTwainOk) {
         std::vector<BYTE> native_palette;
         if (!indexed && modGdiplus::GetPalette(source, native_palette) == Gdiplus::Ok &&
-            native_palette.size() > 8 && reinterpret_cast<ColorPalette*>(native_palette.data())->Count > 0)
+            native_palette.size() > 8 &&
+            reinterpret_cast<ColorPalette*>(native_palette.data())->Count > 0)
             modGdiplus::SetPalette(made, native_palette);
         store(redraw(source, made, state.width, state.height, nNewPictureWidth, nNewPictureHeight,
                      nInterpolationMode));
@@ -220,8 +243,10 @@ int32_t twain::Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight, int32
         s = modGdiplus::GdiplusBelow6()
                 ? modGdiplus::ConvertTo1BppImage(img(m_nativeImageID), true, one)
                 : modGdiplus::ConvertByPixelCopy(img(m_nativeImageID), one, PixelFormat1bppIndexed);
-        if (s == LumTwainOk) replace_native(int32_t(one), false);
-        else if (one) modGdiplus::DisposeImage(one);
+        if (s == LumTwainOk)
+            replace_native(int32_t(one), false);
+        else if (one)
+            modGdiplus::DisposeImage(one);
     } else if (bits == 4) {
         s = palette.size() > 0 ? ConvertTo4BppPal(palette) : ConvertTo4Bpp();
     } else {
@@ -269,7 +294,8 @@ int32_t twain::ColorPaletteGet(SafeArray<int32_t>& nColorsArray, int32_t& nEntri
     nEntriesCount = int32_t(entries.size());
     if (!entries.empty()) {
         nColorsArray.redim(1, ULONG(entries.size()));
-        for (size_t i = 0; i < entries.size(); ++i) nColorsArray.at(LONG(i + 1)) = int32_t(entries[i]);
+        for (size_t i = 0; i < entries.size(); ++i)
+            nColorsArray.at(LONG(i + 1)) = int32_t(entries[i]);
     }
     return m_lastStatus;
 }
@@ -287,12 +313,16 @@ int32_t twain::ColorPaletteSet(const SafeArray<int32_t>& nARGBColorsArray) {
     std::memcpy(buffer.data() + 8, nARGBColorsArray.data(), 4 * count);
     GpRect all{0, 0, w, h};
     BitmapData data;
-    if (store(modGdiplus::LockImageBits(img(m_nativeImageID), all, modGdiplus::kLockRead, format, data)) != LumTwainOk)
+    if (store(modGdiplus::LockImageBits(img(m_nativeImageID), all, modGdiplus::kLockRead, format,
+                                        data)) != LumTwainOk)
         return m_lastStatus;
-    if (store(modGdiplus::UnlockImageBits(img(m_nativeImageID), data)) != LumTwainOk) return m_lastStatus;
-    if (store(modGdiplus::SetPalette(img(m_nativeImageID), buffer)) != LumTwainOk) return m_lastStatus;
+    if (store(modGdiplus::UnlockImageBits(img(m_nativeImageID), data)) != LumTwainOk)
+        return m_lastStatus;
+    if (store(modGdiplus::SetPalette(img(m_nativeImageID), buffer)) != LumTwainOk)
+        return m_lastStatus;
     BitmapData out;
-    if (store(modGdiplus::LockImageBits(img(m_nativeImageID), all, modGdiplus::kLockWrite, format, out)) != LumTwainOk)
+    if (store(modGdiplus::LockImageBits(img(m_nativeImageID), all, modGdiplus::kLockWrite, format,
+                                        out)) != LumTwainOk)
         return m_lastStatus;
     return store(modGdiplus::UnlockImageBits(img(m_nativeImageID), out));
 }

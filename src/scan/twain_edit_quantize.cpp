@@ -8,7 +8,8 @@ int32_t twain::ConvertTo8Bpp() {
     GpImage made = 0;
     int32_t colours = 256;
     std::vector<BYTE> palette;
-    if (store(modGdiplus::QuantizeTo8Bpp(GpImage(m_nativeImageID), made, colours, palette)) != LumTwainOk) {
+    if (store(modGdiplus::QuantizeTo8Bpp(GpImage(m_nativeImageID), made, colours, palette)) !=
+        LumTwainOk) {
         if (made) modGdiplus::DisposeImage(made);
         return m_lastStatus;
     }

@@ -1,14 +1,14 @@
 // Text drawing, display on a device, fonts, colour values and the clipboard members.
+#include "com/typelib.h"
 #include "editing_fixture.h"
 #include "imaging/cColor.h"
-#include "com/typelib.h"
 
 using namespace edittest;
 
 namespace {
 
 class Drawing : public EditingTest {
-protected:
+  protected:
     // The box of pixels that differ from white; {-1...} when none does.
     std::array<int, 4> ink_box() {
         int32_t w = control->GetWidth(), h = control->GetHeight();
@@ -16,7 +16,8 @@ protected:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 if ((at(x, y) & 0xFFFFFF) != 0xFFFFFF)
-                    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+                    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x),
+                           std::max(box[3], y)};
         return box;
     }
     void white(int w, int h, PixelFormat f = PixelFormat24bppRGB) {
@@ -33,7 +34,8 @@ TEST_F(Drawing, TextBoxStartsOnePixelFurther) {
     auto a = ink_box();
     ASSERT_GE(a[2], 0) << "something was drawn";
     white(200, 80);
-    ASSERT_EQ(control->DrawTextBox("Hg", 1, 1, 180, 70, 30, 0, 0, -16777216, "Arial", false, false), 0);
+    ASSERT_EQ(control->DrawTextBox("Hg", 1, 1, 180, 70, 30, 0, 0, -16777216, "Arial", false, false),
+              0);
     auto b = ink_box();
     EXPECT_EQ(b[0] - a[0], 1);
     EXPECT_EQ(b[1] - a[1], 1);
@@ -52,7 +54,9 @@ TEST_F(Drawing, RotatedTextRunsDownwardsFromItsPoint) {
 TEST_F(Drawing, BackgroundBoxAndEmptyText) {
     white(200, 60);
     control->FontSetUnit(2);
-    ASSERT_EQ(control->DrawTextBackColor("Box", 11, 11, 24, 0, -16777216, "Arial", int32_t(rgb(0, 0, 255)), true), 0);
+    ASSERT_EQ(control->DrawTextBackColor("Box", 11, 11, 24, 0, -16777216, "Arial",
+                                         int32_t(rgb(0, 0, 255)), true),
+              0);
     EXPECT_EQ(at(11, 11), rgb(0, 0, 255)) << "the measured box starts at the point";
     EXPECT_EQ(at(5, 5), rgb(255, 255, 255));
     white(50, 50);
@@ -67,7 +71,8 @@ TEST_F(Drawing, MissingFamilyAndIndexedImages) {
     EXPECT_EQ(ink_box()[2], -1);
     EXPECT_EQ(control->DrawTextTexture("x", 1, 1, "/nonexistent/texture.png", 20), 10);
     start("5.1.3102.2180");
-    make_indexed(20, 20, PixelFormat8bppIndexed, {rgb(255, 255, 255), rgb(0, 0, 0)}, [](int, int) { return 0; });
+    make_indexed(20, 20, PixelFormat8bppIndexed, {rgb(255, 255, 255), rgb(0, 0, 0)},
+                 [](int, int) { return 0; });
     EXPECT_EQ(control->DrawText("x", 1, 1, 12), 60);
     EXPECT_EQ(index8(5, 5), 0);
 }
@@ -75,7 +80,9 @@ TEST_F(Drawing, MissingFamilyAndIndexedImages) {
 TEST_F(Drawing, GradientFillsFromStartToEnd) {
     white(300, 80);
     control->FontSetUnit(2);
-    ASSERT_EQ(control->DrawTextGradient("WWWWWW", 1, 1, int32_t(rgb(255, 0, 0)), int32_t(rgb(0, 0, 255)), 60, 1, "DejaVu Sans"), 0);
+    ASSERT_EQ(control->DrawTextGradient("WWWWWW", 1, 1, int32_t(rgb(255, 0, 0)),
+                                        int32_t(rgb(0, 0, 255)), 60, 1, "DejaVu Sans"),
+              0);
     auto box = ink_box();
     ARGB left = 0, right = 0;
     for (int y = box[1]; y <= box[3]; ++y) {
@@ -87,7 +94,8 @@ TEST_F(Drawing, GradientFillsFromStartToEnd) {
 }
 
 TEST_F(Drawing, DisplayOnAMemoryDeviceContext) {
-    make(4, 2, PixelFormat24bppRGB, [](int x, int) { return x % 2 ? rgb(255, 255, 255) : rgb(0, 0, 0); });
+    make(4, 2, PixelFormat24bppRGB,
+         [](int x, int) { return x % 2 ? rgb(255, 255, 255) : rgb(0, 0, 0); });
     HDC dc = CreateCompatibleDC(0);
     HBITMAP bm = CreateCompatibleBitmap(dc, 16, 8);
     HGDIOBJ old = SelectObject(dc, bm);
@@ -95,7 +103,9 @@ TEST_F(Drawing, DisplayOnAMemoryDeviceContext) {
     ASSERT_EQ(control->DisplayImageOnHDC(int32_t(dc), 1, 1, 16, 8, -1, 9), 0);
     win::Surface s;
     ASSERT_TRUE(win::GetSurface(dc, &s));
-    auto px = [&](int x, int y) { return reinterpret_cast<const uint32_t*>(s.scan0 + ptrdiff_t(y) * s.stride)[x] & 0xFFFFFF; };
+    auto px = [&](int x, int y) {
+        return reinterpret_cast<const uint32_t*>(s.scan0 + ptrdiff_t(y) * s.stride)[x] & 0xFFFFFF;
+    };
     for (int x = 0; x < 16; ++x) EXPECT_EQ(px(x, 3), (x / 4) % 2 ? 0xFFFFFFu : 0u) << x;
     ASSERT_EQ(control->DisplayImageRectOnHDC(int32_t(dc), 1, 1, 16, 8, 2, 1, 1, 1, 3, 5), 0);
     EXPECT_EQ(px(7, 7), 0xFFFFFFu) << "source pixel (2, 1), 1-based: white";

@@ -20,7 +20,7 @@ inline ARGB rgb(int r, int g, int b, int a = 255) {
 }
 
 class EditingTest : public ::testing::Test {
-protected:
+  protected:
     // Below GDI+ 6 when `version` says so; read by the engine when the control starts it.
     void start(const std::string& version = "6.1.7601.24546") {
         control.reset();  // the last control ends the session, so the next one reads the version
@@ -67,9 +67,12 @@ protected:
             std::memset(row, 0, size_t((w * bits + 7) / 8));
             for (int x = 0; x < w; ++x) {
                 int v = index(x, y);
-                if (bits == 8) row[x] = BYTE(v);
-                else if (bits == 4) row[x / 2] |= BYTE(x % 2 ? v : v << 4);
-                else if (v) row[x / 8] |= BYTE(0x80 >> (x % 8));
+                if (bits == 8)
+                    row[x] = BYTE(v);
+                else if (bits == 4)
+                    row[x / 2] |= BYTE(x % 2 ? v : v << 4);
+                else if (v)
+                    row[x / 8] |= BYTE(0x80 >> (x % 8));
             }
         }
         EXPECT_EQ(GdipBitmapUnlockBits(image, &d), 0);
@@ -109,7 +112,8 @@ protected:
     int index8(int x, int y) const {
         BitmapData d;
         GpRect r{x, y, 1, 1};
-        EXPECT_EQ(GdipBitmapLockBits(native(), &r, ImageLockModeRead, PixelFormat8bppIndexed, &d), 0);
+        EXPECT_EQ(GdipBitmapLockBits(native(), &r, ImageLockModeRead, PixelFormat8bppIndexed, &d),
+                  0);
         int v = static_cast<BYTE*>(d.Scan0)[0];
         GdipBitmapUnlockBits(native(), &d);
         return v;
@@ -117,7 +121,9 @@ protected:
     int bit1(int x, int y) const {
         BitmapData d;
         GpRect r{0, y, 1, 1};
-        EXPECT_EQ(GdipBitmapLockBits(native(), nullptr, ImageLockModeRead, PixelFormat1bppIndexed, &d), 0);
+        EXPECT_EQ(
+            GdipBitmapLockBits(native(), nullptr, ImageLockModeRead, PixelFormat1bppIndexed, &d),
+            0);
         int v = (static_cast<BYTE*>(d.Scan0)[ptrdiff_t(r.Y) * d.Stride + x / 8] >> (7 - x % 8)) & 1;
         GdipBitmapUnlockBits(native(), &d);
         return v;

@@ -39,8 +39,9 @@ TEST_P(ToneFormats, ContrastSpreadsTheOverflowOfRed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ToneFormats,
-                         ::testing::Values(PixelFormat24bppRGB, PixelFormat32bppRGB, PixelFormat32bppARGB,
-                                           PixelFormat32bppPARGB, PixelFormat48bppRGB));
+                         ::testing::Values(PixelFormat24bppRGB, PixelFormat32bppRGB,
+                                           PixelFormat32bppARGB, PixelFormat32bppPARGB,
+                                           PixelFormat48bppRGB));
 
 TEST_F(Filters, ContrastBelowZeroSpreadsToo) {
     // Mean (10 + 200 + 60) \ 3 = 90: red 2 * 10 - 90 = -70 gives -35 to green and blue, which
@@ -60,7 +61,9 @@ TEST_F(Filters, StretchLeavesAConstantChannel) {
 }
 
 TEST_F(Filters, SepiaOfGreyBlackAndWhite) {
-    make(3, 1, PixelFormat24bppRGB, [](int x, int) { return x == 0 ? rgb(128, 128, 128) : x == 1 ? rgb(0, 0, 0) : rgb(255, 255, 255); });
+    make(3, 1, PixelFormat24bppRGB, [](int x, int) {
+        return x == 0 ? rgb(128, 128, 128) : x == 1 ? rgb(0, 0, 0) : rgb(255, 255, 255);
+    });
     ASSERT_EQ(control->SetSepiaEffect(), 0);
     EXPECT_EQ(at(0, 0), rgb(160, 128, 96));
     EXPECT_EQ(at(1, 0), rgb(0, 0, 0));
@@ -83,14 +86,17 @@ TEST_F(Filters, GammaZeroFailsAndChangesNothing) {
 }
 
 TEST_F(Filters, SmoothAndSoftenLeaveTheBorder) {
-    auto f = [](int x, int y) { return rgb((x * 37 + y * 11) % 256, (x * 5 + y * 91) % 256, (x * y * 7) % 256); };
+    auto f = [](int x, int y) {
+        return rgb((x * 37 + y * 11) % 256, (x * 5 + y * 91) % 256, (x * y * 7) % 256);
+    };
     for (int effect : {0, 1}) {
         GpImage before = make(7, 5, PixelFormat24bppRGB, f);
         (void)before;
         ASSERT_EQ(effect ? control->SetSoftenEffect(50) : control->SetSmoothEffect(), 0);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 7; ++x)
-                if (x == 0 || y == 0 || x == 6 || y == 4) EXPECT_EQ(at(x, y), f(x, y)) << x << "," << y;
+                if (x == 0 || y == 0 || x == 6 || y == 4)
+                    EXPECT_EQ(at(x, y), f(x, y)) << x << "," << y;
     }
 }
 
@@ -116,7 +122,9 @@ TEST_F(Filters, SoftenOutsideTheByteRangeFailsUnchanged) {
 TEST_F(Filters, BlankAtOneAndAHalfPercentButNotTwoAndAHalf) {
     // 10000 pixels: 150 or 250 marked (summed inverted channels 30 > 15).
     for (int marked : {150, 250}) {
-        make(100, 100, PixelFormat24bppRGB, [&](int x, int y) { return y * 100 + x < marked ? rgb(245, 245, 245) : rgb(255, 255, 255); });
+        make(100, 100, PixelFormat24bppRGB, [&](int x, int y) {
+            return y * 100 + x < marked ? rgb(245, 245, 245) : rgb(255, 255, 255);
+        });
         EXPECT_EQ(control->IsBlank(), marked == 150) << marked;
         EXPECT_EQ(control->GetStat(), 0) << "the test stores no status";
     }

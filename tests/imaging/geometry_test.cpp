@@ -9,7 +9,7 @@ using namespace edittest;
 namespace {
 
 class Geometry : public EditingTest {
-protected:
+  protected:
     int32_t w() { return control->GetWidth(); }
     int32_t h() { return control->GetHeight(); }
 };
@@ -19,8 +19,9 @@ protected:
 ARGB scanned_page(int x, int y, int width, int height, int border) {
     if (x < border || y < border || x >= width - border || y >= height - border)
         return rgb(20 + (x * 7 + y * 3) % 9, 22, 25);  // the lid's dark, slightly noisy edge
-    int tx = x - y / 8;  // skew
-    bool ink = y > height / 3 && y < 2 * height / 3 && tx > width / 4 && tx < width / 2 && (y / 3) % 3 == 0 && (tx / 2) % 5 != 0;
+    int tx = x - y / 8;                                // skew
+    bool ink = y > height / 3 && y < 2 * height / 3 && tx > width / 4 && tx < width / 2 &&
+               (y / 3) % 3 == 0 && (tx / 2) % 5 != 0;
     return ink ? rgb(30, 30, 30) : rgb(255, 255, 255);
 }
 
@@ -66,13 +67,16 @@ TEST_F(Geometry, ReplacementsKeepTheResolution) {
 
 TEST_F(Geometry, WhiteBandsAfterSkippedLines) {
     // 3 grey rows, then 20 white, then content; the last rows white too.
-    auto page = [](int, int y) { return y < 3 ? rgb(128, 128, 128) : y < 23 || y >= 95 ? rgb(255, 255, 255) : rgb(0, 0, 0); };
+    auto page = [](int, int y) {
+        return y < 3 ? rgb(128, 128, 128) : y < 23 || y >= 95 ? rgb(255, 255, 255) : rgb(0, 0, 0);
+    };
     make(50, 100, PixelFormat24bppRGB, page);
     ASSERT_EQ(control->CropWhiteBands(100, 3), 0);
     EXPECT_EQ(h(), 100 - 23 - 5);
     EXPECT_EQ(at(0, 0), rgb(0, 0, 0));
     // Row 4 not white: nothing is removed at the top, the skipped rows stay.
-    make(50, 100, PixelFormat24bppRGB, [](int, int y) { return y < 4 ? rgb(128, 128, 128) : rgb(0, 0, 0); });
+    make(50, 100, PixelFormat24bppRGB,
+         [](int, int y) { return y < 4 ? rgb(128, 128, 128) : rgb(0, 0, 0); });
     ASSERT_EQ(control->CropWhiteBands(100, 3), 0);
     EXPECT_EQ(h(), 100);
 }
@@ -81,13 +85,15 @@ TEST_F(Geometry, BandsNeverReachTheLastLineAndSmallImagesStay) {
     make(9, 40, PixelFormat24bppRGB, [](int, int) { return rgb(255, 255, 255); });
     EXPECT_EQ(control->CropWhiteBands(), 0);
     EXPECT_EQ(w(), 9) << "9 pixels or less: nothing";
-    make(20, 20, PixelFormat24bppRGB, [](int, int y) { return y < 19 ? rgb(0, 0, 0) : rgb(9, 9, 9); });
+    make(20, 20, PixelFormat24bppRGB,
+         [](int, int y) { return y < 19 ? rgb(0, 0, 0) : rgb(9, 9, 9); });
     ASSERT_EQ(control->CropBlackBands(100, 0), 0);
     EXPECT_EQ(h(), 1) << "all but the last row";
     make(20, 20, PixelFormat24bppRGB, [](int, int) { return rgb(0, 0, 0); });
     EXPECT_EQ(control->CropBlackBands(), 2) << "top and bottom would overlap: refused";
     EXPECT_EQ(h(), 20);
-    make(20, 20, PixelFormat24bppRGB, [](int, int y) { return y < 19 ? rgb(255, 255, 255) : rgb(0, 0, 0); });
+    make(20, 20, PixelFormat24bppRGB,
+         [](int, int y) { return y < 19 ? rgb(255, 255, 255) : rgb(0, 0, 0); });
     EXPECT_EQ(control->CropWhiteBands(100, -4), 0) << "a negative skip counts as none";
     EXPECT_EQ(h(), 1);
 }
@@ -129,14 +135,21 @@ TEST_F(Geometry, RotationOfEveryTypeAndDepthMatchesTheReference) {
             const int W = 13, H = 7;
             std::vector<int> seed(W * H);
             for (int& s : seed) s = int(rng() % 16);
-            bool indexed = f == PixelFormat1bppIndexed || f == PixelFormat4bppIndexed || f == PixelFormat8bppIndexed;
+            bool indexed = f == PixelFormat1bppIndexed || f == PixelFormat4bppIndexed ||
+                           f == PixelFormat8bppIndexed;
             auto colour = [&](int x, int y) {
                 int s = seed[size_t(y * W + x)];
-                return f == PixelFormat1bppIndexed ? (s & 1 ? rgb(255, 255, 255) : rgb(0, 0, 0)) : pal16[size_t(s)];
+                return f == PixelFormat1bppIndexed ? (s & 1 ? rgb(255, 255, 255) : rgb(0, 0, 0))
+                                                   : pal16[size_t(s)];
             };
             if (indexed) {
-                std::vector<ARGB> pal = f == PixelFormat1bppIndexed ? std::vector<ARGB>{rgb(0, 0, 0), rgb(255, 255, 255)} : pal16;
-                make_indexed(W, H, f, pal, [&](int x, int y) { return f == PixelFormat1bppIndexed ? seed[size_t(y * W + x)] & 1 : seed[size_t(y * W + x)]; });
+                std::vector<ARGB> pal = f == PixelFormat1bppIndexed
+                                            ? std::vector<ARGB>{rgb(0, 0, 0), rgb(255, 255, 255)}
+                                            : pal16;
+                make_indexed(W, H, f, pal, [&](int x, int y) {
+                    return f == PixelFormat1bppIndexed ? seed[size_t(y * W + x)] & 1
+                                                       : seed[size_t(y * W + x)];
+                });
             } else {
                 make(W, H, f, colour);
             }
@@ -149,14 +162,23 @@ TEST_F(Geometry, RotationOfEveryTypeAndDepthMatchesTheReference) {
             ASSERT_EQ(h(), swap ? W : H);
             for (int y = 0; y < h(); ++y)
                 for (int x = 0; x < w(); ++x) {
-                    // Rotate clockwise by 90 * (type % 4), then mirror left to right when type >= 4.
+                    // Rotate clockwise by 90 * (type % 4), then mirror left to right when type
+                    // >= 4.
                     int u = type >= 4 ? w() - 1 - x : x, v = y;
                     int sx = u, sy = v;
                     switch (type % 4) {
-                        case 0: sx = u, sy = v; break;
-                        case 1: sx = v, sy = H - 1 - u; break;
-                        case 2: sx = W - 1 - u, sy = H - 1 - v; break;
-                        case 3: sx = W - 1 - v, sy = u; break;
+                        case 0:
+                            sx = u, sy = v;
+                            break;
+                        case 1:
+                            sx = v, sy = H - 1 - u;
+                            break;
+                        case 2:
+                            sx = W - 1 - u, sy = H - 1 - v;
+                            break;
+                        case 3:
+                            sx = W - 1 - v, sy = u;
+                            break;
                     }
                     ASSERT_EQ(at(x, y), before[size_t(sy * W + sx)])
                         << "format " << f << " type " << type << " at " << x << "," << y;
@@ -166,7 +188,8 @@ TEST_F(Geometry, RotationOfEveryTypeAndDepthMatchesTheReference) {
 }
 
 TEST_F(Geometry, HalfTurnIsTwoQuarterTurns) {
-    GpImage a = make(31, 17, PixelFormat24bppRGB, [](int x, int y) { return rgb(x * 8, y * 15, (x * y) % 256); });
+    GpImage a = make(31, 17, PixelFormat24bppRGB,
+                     [](int x, int y) { return rgb(x * 8, y * 15, (x * y) % 256); });
     GpImage b = 0;
     ASSERT_EQ(modGdiplus::CloneImage(a, b), 0);
     ASSERT_EQ(modGdiplus::RotateFlip(a, 2), 0);
@@ -186,7 +209,9 @@ TEST_F(Geometry, HalfTurnIsTwoQuarterTurns) {
 }
 
 TEST_F(Geometry, ThresholdsOfTheOneBitConversion) {
-    make(3, 1, PixelFormat24bppRGB, [](int x, int) { return x == 0 ? rgb(126, 126, 126) : x == 1 ? rgb(125, 255, 255) : rgb(255, 255, 125); });
+    make(3, 1, PixelFormat24bppRGB, [](int x, int) {
+        return x == 0 ? rgb(126, 126, 126) : x == 1 ? rgb(125, 255, 255) : rgb(255, 255, 125);
+    });
     ASSERT_EQ(control->ConvertTo1Bpp(), 0);
     PixelFormat f = 0;
     modGdiplus::GetPixelFormatValue(native(), f);
@@ -197,14 +222,18 @@ TEST_F(Geometry, ThresholdsOfTheOneBitConversion) {
 }
 
 TEST_F(Geometry, FourBitsTakeTheNearestFixedColour) {
-    make(3, 1, PixelFormat32bppARGB, [](int x, int) { return x == 0 ? rgb(200, 200, 200) : x == 1 ? rgb(100, 0, 0) : rgb(0, 0, 0, 0); });
+    make(3, 1, PixelFormat32bppARGB, [](int x, int) {
+        return x == 0 ? rgb(200, 200, 200) : x == 1 ? rgb(100, 0, 0) : rgb(0, 0, 0, 0);
+    });
     ASSERT_EQ(control->ConvertTo4Bpp(), 0);
     EXPECT_EQ(at(0, 0), rgb(192, 192, 192));
     EXPECT_EQ(at(1, 0), rgb(128, 0, 0));
     EXPECT_EQ(palette().size(), 16u);
     EXPECT_EQ(palette_flags(), 4u);
-    SafeArray<int32_t> mine = SafeArray<int32_t>::from({int32_t(rgb(255, 0, 0)), int32_t(rgb(0, 0, 255))});
-    make(2, 1, PixelFormat24bppRGB, [](int x, int) { return x ? rgb(10, 10, 200) : rgb(200, 10, 10); });
+    SafeArray<int32_t> mine =
+        SafeArray<int32_t>::from({int32_t(rgb(255, 0, 0)), int32_t(rgb(0, 0, 255))});
+    make(2, 1, PixelFormat24bppRGB,
+         [](int x, int) { return x ? rgb(10, 10, 200) : rgb(200, 10, 10); });
     ASSERT_EQ(control->ConvertTo4BppPal(mine), 0);
     EXPECT_EQ(palette().size(), 2u);
     EXPECT_EQ(at(0, 0), rgb(255, 0, 0));
@@ -230,13 +259,16 @@ TEST_F(Geometry, PaletteMembers) {
     EXPECT_EQ(control->ColorPaletteGet(colours, n), 0);
     EXPECT_EQ(n, 0);
     EXPECT_EQ(colours.at(1), 8) << "untouched";
-    make_indexed(4, 4, PixelFormat8bppIndexed, {rgb(1, 2, 3), rgb(9, 9, 9)}, [](int, int) { return 1; });
+    make_indexed(4, 4, PixelFormat8bppIndexed, {rgb(1, 2, 3), rgb(9, 9, 9)},
+                 [](int, int) { return 1; });
     EXPECT_EQ(control->ColorPaletteGetColorsCount(), 2);
     ASSERT_EQ(control->ColorPaletteGet(colours, n), 0);
     EXPECT_EQ(n, 2);
     EXPECT_EQ(colours.lbound(), 1);
     EXPECT_EQ(uint32_t(colours.at(2)), rgb(9, 9, 9));
-    ASSERT_EQ(control->ColorPaletteSet(SafeArray<int32_t>::from({int32_t(rgb(0, 0, 0)), int32_t(rgb(200, 0, 0))})), 0);
+    ASSERT_EQ(control->ColorPaletteSet(
+                  SafeArray<int32_t>::from({int32_t(rgb(0, 0, 0)), int32_t(rgb(200, 0, 0))})),
+              0);
     EXPECT_EQ(at(0, 0), rgb(200, 0, 0));
     EXPECT_EQ(control->ColorPaletteSet(SafeArray<int32_t>(0, 300)), 2);
     control->SetNativeImage(0);
@@ -245,7 +277,8 @@ TEST_F(Geometry, PaletteMembers) {
 }
 
 TEST_F(Geometry, ResizeBothPaths) {
-    make(40, 20, PixelFormat24bppRGB, [](int x, int) { return x < 20 ? rgb(0, 0, 0) : rgb(255, 255, 255); });
+    make(40, 20, PixelFormat24bppRGB,
+         [](int x, int) { return x < 20 ? rgb(0, 0, 0) : rgb(255, 255, 255); });
     ASSERT_EQ(control->Resize(20, 10, 6), 0);
     EXPECT_EQ(w(), 20);
     EXPECT_EQ(at(2, 5), rgb(0, 0, 0));
@@ -253,7 +286,8 @@ TEST_F(Geometry, ResizeBothPaths) {
     EXPECT_EQ(control->Resize(10, 10, 9), 2) << "an invalid mode is the platform's status";
     EXPECT_EQ(w(), 20) << "the native image stays";
     // Indexed images go through 32 bits and come back indexed.
-    make_indexed(16, 8, PixelFormat1bppIndexed, {rgb(0, 0, 0), rgb(255, 255, 255)}, [](int x, int) { return x >= 8; });
+    make_indexed(16, 8, PixelFormat1bppIndexed, {rgb(0, 0, 0), rgb(255, 255, 255)},
+                 [](int x, int) { return x >= 8; });
     ASSERT_EQ(control->Resize(8, 4, 5), 0);
     PixelFormat f = 0;
     modGdiplus::GetPixelFormatValue(native(), f);

@@ -14,7 +14,7 @@ using namespace pixtest;
 namespace {
 
 class Graphics : public GdipTest {
-protected:
+  protected:
     GpGraphics on(GpImage image) {
         GpGraphics g = 0;
         EXPECT_EQ(GdipGetImageGraphicsContext(image, &g), Gdiplus::Ok);
@@ -35,29 +35,36 @@ std::vector<ARGB> checker(int w, int h) {
     return px;
 }
 
-int green(ARGB c) { return int((c >> 8) & 255); }
+int green(ARGB c) {
+    return int((c >> 8) & 255);
+}
 
 }  // namespace
 
 TEST_F(Graphics, HighQualityModesDoNotAliasAtAQuarter) {
     GpBitmap src = bitmap(64, 64, PixelFormat24bppRGB);
     fill(src, 64, 64, checker(64, 64));
-    for (InterpolationMode m : {InterpolationModeNearestNeighbor, InterpolationModeBilinear,
-                                InterpolationModeBicubic, InterpolationModeHighQualityBilinear,
-                                InterpolationModeHighQualityBicubic}) {
+    for (InterpolationMode m :
+         {InterpolationModeNearestNeighbor, InterpolationModeBilinear, InterpolationModeBicubic,
+          InterpolationModeHighQualityBilinear, InterpolationModeHighQualityBicubic}) {
         GpBitmap dst = bitmap(16, 16, PixelFormat24bppRGB);
         GpGraphics g = on(dst);
         ASSERT_EQ(GdipSetInterpolationMode(g, m), Gdiplus::Ok);
-        ASSERT_EQ(GdipDrawImageRectRectI(g, src, 0, 0, 16, 16, 0, 0, 64, 64, UnitPixel, 0, nullptr, nullptr), Gdiplus::Ok);
+        ASSERT_EQ(GdipDrawImageRectRectI(g, src, 0, 0, 16, 16, 0, 0, 64, 64, UnitPixel, 0, nullptr,
+                                         nullptr),
+                  Gdiplus::Ok);
         auto px = pixels(dst, 16, 16);
         int lo = 255, hi = 0;
         for (int y = 2; y < 14; ++y)
-            for (int x = 2; x < 14; ++x) lo = std::min(lo, green(px[size_t(y) * 16 + x])), hi = std::max(hi, green(px[size_t(y) * 16 + x]));
+            for (int x = 2; x < 14; ++x)
+                lo = std::min(lo, green(px[size_t(y) * 16 + x])),
+                hi = std::max(hi, green(px[size_t(y) * 16 + x]));
         if (m == InterpolationModeHighQualityBilinear || m == InterpolationModeHighQualityBicubic) {
             EXPECT_GE(lo, 120) << m;
             EXPECT_LE(hi, 135) << m;
         } else if (m == InterpolationModeNearestNeighbor) {
-            EXPECT_TRUE((lo == 0 || lo == 255) && (hi == 0 || hi == 255)) << "nearest keeps pure pixels";
+            EXPECT_TRUE((lo == 0 || lo == 255) && (hi == 0 || hi == 255))
+                << "nearest keeps pure pixels";
         }
     }
 }
@@ -94,7 +101,9 @@ TEST_F(Graphics, OnlyTheVisibleDestinationIsComputed) {
     GpGraphics g = on(dst);
     ASSERT_EQ(GdipSetInterpolationMode(g, InterpolationModeHighQualityBicubic), Gdiplus::Ok);
     // A zoom of 200: a destination of 200 000 pixels square; only 50 x 40 land on the target.
-    ASSERT_EQ(GdipDrawImageRectRect(g, src, -1000, -1000, 200000, 200000, 0, 0, 1000, 1000, UnitPixel, 0, nullptr, nullptr), Gdiplus::Ok);
+    ASSERT_EQ(GdipDrawImageRectRect(g, src, -1000, -1000, 200000, 200000, 0, 0, 1000, 1000,
+                                    UnitPixel, 0, nullptr, nullptr),
+              Gdiplus::Ok);
     // Counters of what the resampler reads: a few source pixels, not the image.
     gdip::Axis a;
     a.scale = 200;
@@ -132,7 +141,8 @@ TEST_F(Graphics, OnePixelPenOutlinesTheRectangleInclusive) {
     auto px = pixels(img, 12, 12);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x) {
-            bool edge = ((x == 2 || x == 7) && y >= 3 && y <= 7) || ((y == 3 || y == 7) && x >= 2 && x <= 7);
+            bool edge = ((x == 2 || x == 7) && y >= 3 && y <= 7) ||
+                        ((y == 3 || y == 7) && x >= 2 && x <= 7);
             EXPECT_EQ(px[size_t(y) * 12 + x], edge ? 0xFF000000u : 0xFFFFFFFFu) << x << "," << y;
         }
     GdipDeletePen(pen);
@@ -143,10 +153,12 @@ TEST_F(Graphics, TransformPointsRoundTrip) {
     GpGraphics g = on(img);
     ASSERT_EQ(GdipRotateWorldTransform(g, 90, MatrixOrderAppend), Gdiplus::Ok);
     GpPointF p{3, 4};
-    ASSERT_EQ(GdipTransformPoints(g, CoordinateSpaceWorld, CoordinateSpaceDevice, &p, 1), Gdiplus::Ok);
+    ASSERT_EQ(GdipTransformPoints(g, CoordinateSpaceWorld, CoordinateSpaceDevice, &p, 1),
+              Gdiplus::Ok);
     EXPECT_FLOAT_EQ(p.X, 4);
     EXPECT_FLOAT_EQ(p.Y, -3);
-    ASSERT_EQ(GdipTransformPoints(g, CoordinateSpaceDevice, CoordinateSpaceWorld, &p, 1), Gdiplus::Ok);
+    ASSERT_EQ(GdipTransformPoints(g, CoordinateSpaceDevice, CoordinateSpaceWorld, &p, 1),
+              Gdiplus::Ok);
     EXPECT_FLOAT_EQ(p.X, 3);
     EXPECT_FLOAT_EQ(p.Y, 4);
     ASSERT_EQ(GdipSetPageUnit(g, UnitMillimeter), Gdiplus::Ok);
@@ -155,10 +167,14 @@ TEST_F(Graphics, TransformPointsRoundTrip) {
 
 TEST_F(Graphics, FamiliesAreInstalledOrMetricCompatible) {
     GpFontFamily f = 0;
-    EXPECT_EQ(GdipCreateFontFamilyFromName(u"NoSuchFontAnywhere", 0, &f), Gdiplus::FontFamilyNotFound);
-    EXPECT_EQ(GdipCreateFontFamilyFromName(u"Tahoma", 0, &f), Gdiplus::FontFamilyNotFound) << "a fallback is not the family";
+    EXPECT_EQ(GdipCreateFontFamilyFromName(u"NoSuchFontAnywhere", 0, &f),
+              Gdiplus::FontFamilyNotFound);
+    EXPECT_EQ(GdipCreateFontFamilyFromName(u"Tahoma", 0, &f), Gdiplus::FontFamilyNotFound)
+        << "a fallback is not the family";
     const std::pair<const char16_t*, const char16_t*> aliases[] = {
-        {u"Arial", u"Liberation Sans"}, {u"Times New Roman", u"Liberation Serif"}, {u"Courier New", u"Liberation Mono"}};
+        {u"Arial", u"Liberation Sans"},
+        {u"Times New Roman", u"Liberation Serif"},
+        {u"Courier New", u"Liberation Mono"}};
     for (auto [name, installed] : aliases) {
         ASSERT_EQ(GdipCreateFontFamilyFromName(name, 0, &f), Gdiplus::Ok);
         WCHAR got[32];
@@ -181,10 +197,11 @@ TEST_F(Graphics, HwndWithoutSurfaceFails) {
 namespace {
 
 // The text as pango draws it on its own, through cairo directly, with the same options.
-std::vector<ARGB> reference_text(int w, int h, const char* family, double px, double x, double y, double angle) {
+std::vector<ARGB> reference_text(int w, int h, const char* family, double px, double x, double y,
+                                 double angle) {
     std::vector<ARGB> out(size_t(w) * h, 0xFFFFFFFF);
-    cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(out.data()),
-                                                             CAIRO_FORMAT_ARGB32, w, h, 4 * w);
+    cairo_surface_t* s = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(out.data()), CAIRO_FORMAT_ARGB32, w, h, 4 * w);
     cairo_t* cr = cairo_create(s);
     cairo_font_options_t* o = cairo_font_options_create();
     cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
@@ -222,7 +239,8 @@ TEST_P(TextRender, MatchesPangoDrawnDirectly) {
     ASSERT_EQ(GdipSetTextRenderingHint(g, TextRenderingHintAntiAlias), Gdiplus::Ok);
     ASSERT_EQ(GdipRotateWorldTransform(g, REAL(angle), MatrixOrderAppend), Gdiplus::Ok);
     GpPointF origin{40, 50};
-    ASSERT_EQ(GdipTransformPoints(g, CoordinateSpaceWorld, CoordinateSpaceDevice, &origin, 1), Gdiplus::Ok);
+    ASSERT_EQ(GdipTransformPoints(g, CoordinateSpaceWorld, CoordinateSpaceDevice, &origin, 1),
+              Gdiplus::Ok);
     GpFontFamily family = 0;
     ASSERT_EQ(GdipCreateFontFamilyFromName(u"Arial", 0, &family), Gdiplus::Ok);
     GpFont font = 0;
@@ -257,9 +275,12 @@ TEST_F(Graphics, GradientAndTextureBrushesFillTheGlyphs) {
     GpFont font = 0;
     ASSERT_EQ(GdipCreateFont(family, 40, FontStyleBold, UnitPixel, &font), Gdiplus::Ok);
     GpRectF layout{0, 0, 0, 0}, box;
-    ASSERT_EQ(GdipMeasureString(g, u"MMMM", -1, font, &layout, 0, &box, nullptr, nullptr), Gdiplus::Ok);
+    ASSERT_EQ(GdipMeasureString(g, u"MMMM", -1, font, &layout, 0, &box, nullptr, nullptr),
+              Gdiplus::Ok);
     GpLineGradient grad = 0;
-    ASSERT_EQ(GdipCreateLineBrushFromRect(&box, 0xFFFF0000, 0xFF0000FF, LinearGradientModeHorizontal, WrapModeTile, &grad), Gdiplus::Ok);
+    ASSERT_EQ(GdipCreateLineBrushFromRect(&box, 0xFFFF0000, 0xFF0000FF,
+                                          LinearGradientModeHorizontal, WrapModeTile, &grad),
+              Gdiplus::Ok);
     ASSERT_EQ(GdipDrawString(g, u"MMMM", -1, font, &layout, 0, grad), Gdiplus::Ok);
     auto px = pixels(img, W, H);
     auto glyph = [&](int x0, int x1) {  // the mean colour of dark-enough pixels in columns x0..x1

@@ -16,18 +16,23 @@ struct Rect {
 };
 
 Filter filter_of(InterpolationMode m, bool* prefilter) {
-    *prefilter = m == InterpolationModeHighQualityBilinear || m == InterpolationModeHighQualityBicubic;
+    *prefilter =
+        m == InterpolationModeHighQualityBilinear || m == InterpolationModeHighQualityBicubic;
     switch (m) {
-        case InterpolationModeNearestNeighbor: return Filter::Nearest;
+        case InterpolationModeNearestNeighbor:
+            return Filter::Nearest;
         case InterpolationModeBicubic:
-        case InterpolationModeHighQualityBicubic: return Filter::Bicubic;
-        default: return Filter::Bilinear;
+        case InterpolationModeHighQualityBicubic:
+            return Filter::Bicubic;
+        default:
+            return Filter::Bilinear;
     }
 }
 
 bool opaque_format(const Frame& f) {
     if (is_indexed(f.format))
-        return std::all_of(f.palette.begin(), f.palette.end(), [](ARGB c) { return c >> 24 == 255; });
+        return std::all_of(f.palette.begin(), f.palette.end(),
+                           [](ARGB c) { return c >> 24 == 255; });
     const PixelFormatInfo* info = find_pixel_format(f.format);
     return info && !info->alpha;
 }
@@ -41,7 +46,7 @@ RowReader row_reader(const Frame& f) {
         src.width = x1 - x0;
         src.height = 1;
         PixelView dst{reinterpret_cast<BYTE*>(out), x1 - x0, 1, 4 * (x1 - x0),
-                      PixelFormat32bppPARGB, {}, 0};
+                      PixelFormat32bppPARGB,        {},      0};
         return convert_pixels(src, dst);
     };
 }
@@ -98,7 +103,8 @@ GpStatus draw_axis_aligned(Graphics& g, const Target& t, const Frame& f, const A
     });
     if (s != Gdiplus::Ok) return s;
     s = resample(row_reader(f), ax, ay, canvas.left(), canvas.left() + canvas.width(), canvas.top(),
-                 canvas.top() + canvas.height(), filter, prefilter, px.data(), size_t(canvas.width()));
+                 canvas.top() + canvas.height(), filter, prefilter, px.data(),
+                 size_t(canvas.width()));
     if (s != Gdiplus::Ok) return s;
     for (int32_t y = 0; y < canvas.height(); ++y)
         composite(canvas.row(y), px.data() + size_t(y) * size_t(canvas.width()), canvas.width(),
@@ -108,17 +114,22 @@ GpStatus draw_axis_aligned(Graphics& g, const Target& t, const Frame& f, const A
 
 cairo_filter_t cairo_filter_of(InterpolationMode m) {
     switch (m) {
-        case InterpolationModeNearestNeighbor: return CAIRO_FILTER_NEAREST;
-        case InterpolationModeHighQualityBilinear: return CAIRO_FILTER_GOOD;
-        case InterpolationModeHighQualityBicubic: return CAIRO_FILTER_BEST;
-        default: return CAIRO_FILTER_BILINEAR;
+        case InterpolationModeNearestNeighbor:
+            return CAIRO_FILTER_NEAREST;
+        case InterpolationModeHighQualityBilinear:
+            return CAIRO_FILTER_GOOD;
+        case InterpolationModeHighQualityBicubic:
+            return CAIRO_FILTER_BEST;
+        default:
+            return CAIRO_FILTER_BILINEAR;
     }
 }
 
 // Rotated or skewed: the source rectangle as a cairo pattern.
 GpStatus draw_transformed(Graphics& g, const Target& t, const Frame& f, const Affine& d,
                           const Rect& dst, const Rect& src) {
-    int32_t sx0 = std::max(0, int32_t(std::floor(src.x))), sy0 = std::max(0, int32_t(std::floor(src.y)));
+    int32_t sx0 = std::max(0, int32_t(std::floor(src.x))),
+            sy0 = std::max(0, int32_t(std::floor(src.y)));
     int32_t sx1 = std::min(f.width, int32_t(std::ceil(src.x + src.w)));
     int32_t sy1 = std::min(f.height, int32_t(std::ceil(src.y + src.h)));
     if (sx1 <= sx0 || sy1 <= sy0) return Gdiplus::Ok;
@@ -133,11 +144,14 @@ GpStatus draw_transformed(Graphics& g, const Target& t, const Frame& f, const Af
         return Gdiplus::Ok;
     });
     if (s != Gdiplus::Ok) return s;
-    GpPointF corners[4] = {{REAL(dst.x), REAL(dst.y)}, {REAL(dst.x + dst.w), REAL(dst.y)},
-                           {REAL(dst.x), REAL(dst.y + dst.h)}, {REAL(dst.x + dst.w), REAL(dst.y + dst.h)}};
+    GpPointF corners[4] = {{REAL(dst.x), REAL(dst.y)},
+                           {REAL(dst.x + dst.w), REAL(dst.y)},
+                           {REAL(dst.x), REAL(dst.y + dst.h)},
+                           {REAL(dst.x + dst.w), REAL(dst.y + dst.h)}};
     DeviceBox box = device_box(d, corners, 4, 1);
     Canvas canvas;
-    if ((s = canvas.open(t, box.x0, box.y0, box.x1, box.y1)) != Gdiplus::Ok || canvas.empty()) return s;
+    if ((s = canvas.open(t, box.x0, box.y0, box.x1, box.y1)) != Gdiplus::Ok || canvas.empty())
+        return s;
     cairo_t* cr = canvas.context();
     if (!cr) return Gdiplus::OutOfMemory;
     cairo_matrix_t cm = d.cairo();
@@ -152,7 +166,8 @@ GpStatus draw_transformed(Graphics& g, const Target& t, const Frame& f, const Af
     cairo_set_source_surface(cr, surface, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), cairo_filter_of(g.interpolation));
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-    if (g.compositing_mode == CompositingModeSourceCopy) cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    if (g.compositing_mode == CompositingModeSourceCopy)
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_paint(cr);
     cairo_surface_destroy(surface);
@@ -164,8 +179,10 @@ GpStatus draw_transformed(Graphics& g, const Target& t, const Frame& f, const Af
 GpStatus draw_metafile(Graphics& g, const Target& t, const win::MetafileData& m, const Affine& d,
                        const Rect& dst) {
     if (m.width <= 0 || m.height <= 0) return Gdiplus::Ok;
-    GpPointF corners[4] = {{REAL(dst.x), REAL(dst.y)}, {REAL(dst.x + dst.w), REAL(dst.y)},
-                           {REAL(dst.x), REAL(dst.y + dst.h)}, {REAL(dst.x + dst.w), REAL(dst.y + dst.h)}};
+    GpPointF corners[4] = {{REAL(dst.x), REAL(dst.y)},
+                           {REAL(dst.x + dst.w), REAL(dst.y)},
+                           {REAL(dst.x), REAL(dst.y + dst.h)},
+                           {REAL(dst.x + dst.w), REAL(dst.y + dst.h)}};
     DeviceBox box = device_box(d, corners, 4, 1);
     Canvas canvas;
     GpStatus s = canvas.open(t, box.x0, box.y0, box.x1, box.y1);
@@ -176,8 +193,8 @@ GpStatus draw_metafile(Graphics& g, const Target& t, const win::MetafileData& m,
     cairo_transform(cr, &cm);
     cairo_translate(cr, dst.x, dst.y);
     cairo_scale(cr, dst.w / m.width, dst.h / m.height);
-    cairo_set_antialias(cr, g.smoothing == SmoothingModeAntiAlias ? CAIRO_ANTIALIAS_GRAY
-                                                                  : CAIRO_ANTIALIAS_NONE);
+    cairo_set_antialias(
+        cr, g.smoothing == SmoothingModeAntiAlias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
     for (const auto& r : m.records) {
         double w = r.rect.right - r.rect.left, h = r.rect.bottom - r.rect.top;
         if (w <= 0 || h <= 0) continue;
@@ -228,18 +245,17 @@ GpStatus draw(GpGraphics graphics, GpImage image, const Rect& dst, const std::op
 
 GpStatus GdipDrawImageRectRect(GpGraphics graphics, GpImage image, REAL dst_x, REAL dst_y,
                                REAL dst_width, REAL dst_height, REAL src_x, REAL src_y,
-                               REAL src_width, REAL src_height, GpUnit src_unit,
-                               GpImageAttributes, DrawImageAbort callback, void* callback_data) {
+                               REAL src_width, REAL src_height, GpUnit src_unit, GpImageAttributes,
+                               DrawImageAbort callback, void* callback_data) {
     if (src_unit != UnitPixel) return Gdiplus::NotImplemented;
     return draw(graphics, image, {dst_x, dst_y, dst_width, dst_height},
                 Rect{src_x, src_y, src_width, src_height}, callback, callback_data);
 }
 
 GpStatus GdipDrawImageRectRectI(GpGraphics graphics, GpImage image, INT dst_x, INT dst_y,
-                                INT dst_width, INT dst_height, INT src_x, INT src_y,
-                                INT src_width, INT src_height, GpUnit src_unit,
-                                GpImageAttributes attributes, DrawImageAbort callback,
-                                void* callback_data) {
+                                INT dst_width, INT dst_height, INT src_x, INT src_y, INT src_width,
+                                INT src_height, GpUnit src_unit, GpImageAttributes attributes,
+                                DrawImageAbort callback, void* callback_data) {
     return GdipDrawImageRectRect(graphics, image, REAL(dst_x), REAL(dst_y), REAL(dst_width),
                                  REAL(dst_height), REAL(src_x), REAL(src_y), REAL(src_width),
                                  REAL(src_height), src_unit, attributes, callback, callback_data);

@@ -73,7 +73,11 @@ enum GpUnit : INT {
     UnitMillimeter = 6,
 };
 enum MatrixOrder : INT { MatrixOrderPrepend = 0, MatrixOrderAppend = 1 };
-enum CoordinateSpace : INT { CoordinateSpaceWorld = 0, CoordinateSpacePage = 1, CoordinateSpaceDevice = 2 };
+enum CoordinateSpace : INT {
+    CoordinateSpaceWorld = 0,
+    CoordinateSpacePage = 1,
+    CoordinateSpaceDevice = 2
+};
 enum TextRenderingHint : INT {
     TextRenderingHintSystemDefault = 0,
     TextRenderingHintSingleBitPerPixelGridFit = 1,
@@ -82,7 +86,11 @@ enum TextRenderingHint : INT {
     TextRenderingHintAntiAlias = 4,
     TextRenderingHintClearTypeGridFit = 5,
 };
-enum StringAlignment : INT { StringAlignmentNear = 0, StringAlignmentCenter = 1, StringAlignmentFar = 2 };
+enum StringAlignment : INT {
+    StringAlignmentNear = 0,
+    StringAlignmentCenter = 1,
+    StringAlignmentFar = 2
+};
 enum LinearGradientMode : INT {
     LinearGradientModeHorizontal = 0,
     LinearGradientModeVertical = 1,
@@ -175,8 +183,7 @@ GpStatus GdipFillRectangle(GpGraphics graphics, GpBrush brush, REAL x, REAL y, R
 GpStatus GdipFillRectangleI(GpGraphics graphics, GpBrush brush, INT x, INT y, INT width,
                             INT height);
 GpStatus GdipFillRectangles(GpGraphics graphics, GpBrush brush, const GpRectF* rects, INT count);
-GpStatus GdipDrawRectangle(GpGraphics graphics, GpPen pen, REAL x, REAL y, REAL width,
-                           REAL height);
+GpStatus GdipDrawRectangle(GpGraphics graphics, GpPen pen, REAL x, REAL y, REAL width, REAL height);
 GpStatus GdipDrawRectangleI(GpGraphics graphics, GpPen pen, INT x, INT y, INT width, INT height);
 GpStatus GdipDrawRectangles(GpGraphics graphics, GpPen pen, const GpRectF* rects, INT count);
 
@@ -199,17 +206,15 @@ GpStatus GdipDrawImageRectRect(GpGraphics graphics, GpImage image, REAL dst_x, R
                                GpImageAttributes attributes, DrawImageAbort callback,
                                void* callback_data);
 GpStatus GdipDrawImageRectRectI(GpGraphics graphics, GpImage image, INT dst_x, INT dst_y,
-                                INT dst_width, INT dst_height, INT src_x, INT src_y,
-                                INT src_width, INT src_height, GpUnit src_unit,
-                                GpImageAttributes attributes, DrawImageAbort callback,
-                                void* callback_data);
+                                INT dst_width, INT dst_height, INT src_x, INT src_y, INT src_width,
+                                INT src_height, GpUnit src_unit, GpImageAttributes attributes,
+                                DrawImageAbort callback, void* callback_data);
 
 // ---- Brushes and pens ----------------------------------------------------------------
 GpStatus GdipCreateSolidFill(ARGB color, GpSolidFill* brush);
 // A gradient from color1 at the rectangle's start edge to color2 at its end edge.
 GpStatus GdipCreateLineBrushFromRect(const GpRectF* rect, ARGB color1, ARGB color2,
-                                     LinearGradientMode mode, WrapMode wrap,
-                                     GpLineGradient* brush);
+                                     LinearGradientMode mode, WrapMode wrap, GpLineGradient* brush);
 // The image is copied: the brush does not depend on it afterwards.
 GpStatus GdipCreateTexture(GpImage image, WrapMode wrap, GpTexture* brush);
 GpStatus GdipGetBrushType(GpBrush brush, BrushType* type);

@@ -45,8 +45,13 @@ GpStatus target_of(const Graphics& g, Target* out) {
             *out = Target{};  // a device without pixels
             return Gdiplus::Ok;
         }
-        *out = Target{s.scan0, s.width, s.height, s.stride, PixelFormat32bppARGB,
-                      float(GetDeviceCaps(g.dc, LOGPIXELSX)), float(GetDeviceCaps(g.dc, LOGPIXELSY))};
+        *out = Target{s.scan0,
+                      s.width,
+                      s.height,
+                      s.stride,
+                      PixelFormat32bppARGB,
+                      float(GetDeviceCaps(g.dc, LOGPIXELSX)),
+                      float(GetDeviceCaps(g.dc, LOGPIXELSY))};
         return Gdiplus::Ok;
     }
     Image* img = find_bitmap(g.image);
@@ -60,12 +65,18 @@ GpStatus target_of(const Graphics& g, Target* out) {
 double unit_scale(GpUnit unit, double dpi) {
     switch (unit) {
         case UnitDisplay:
-        case UnitPixel: return 1;
-        case UnitPoint: return dpi / 72;
-        case UnitInch: return dpi;
-        case UnitDocument: return dpi / 300;
-        case UnitMillimeter: return dpi / 25.4;
-        default: return 0;
+        case UnitPixel:
+            return 1;
+        case UnitPoint:
+            return dpi / 72;
+        case UnitInch:
+            return dpi;
+        case UnitDocument:
+            return dpi / 300;
+        case UnitMillimeter:
+            return dpi / 25.4;
+        default:
+            return 0;
     }
 }
 
@@ -113,8 +124,7 @@ PixelView target_view(const Target& t, int32_t x, int32_t y, int32_t w, int32_t 
 
 }  // namespace
 
-GpStatus Canvas::open(const Target& t, int64_t x0, int64_t y0, int64_t x1, int64_t y1,
-                      bool read) {
+GpStatus Canvas::open(const Target& t, int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool read) {
     m_target = t;
     x0 = std::max<int64_t>(x0, 0);
     y0 = std::max<int64_t>(y0, 0);
@@ -134,8 +144,13 @@ GpStatus Canvas::open(const Target& t, int64_t x0, int64_t y0, int64_t x1, int64
         return Gdiplus::OutOfMemory;
     }
     if (!read) return Gdiplus::Ok;
-    PixelView dst{reinterpret_cast<BYTE*>(m_pixels.data()), m_width, m_height, 4 * m_width,
-                  PixelFormat32bppPARGB, {}, 0};
+    PixelView dst{reinterpret_cast<BYTE*>(m_pixels.data()),
+                  m_width,
+                  m_height,
+                  4 * m_width,
+                  PixelFormat32bppPARGB,
+                  {},
+                  0};
     GpStatus s = convert_pixels(as_const(target_view(t, m_x0, m_y0, m_width, m_height)), dst);
     if (s == Gdiplus::Ok && !m_before.empty()) m_before = m_pixels;
     return s;
@@ -144,10 +159,9 @@ GpStatus Canvas::open(const Target& t, int64_t x0, int64_t y0, int64_t x1, int64
 cairo_t* Canvas::context() {
     if (empty()) return nullptr;
     if (!m_cr) {
-        m_surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(
-                                                            m_pixels.data()),
-                                                        CAIRO_FORMAT_ARGB32, m_width, m_height,
-                                                        4 * m_width);
+        m_surface = cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(m_pixels.data()), CAIRO_FORMAT_ARGB32, m_width,
+            m_height, 4 * m_width);
         m_cr = cairo_create(m_surface);
         if (cairo_status(m_cr) != CAIRO_STATUS_SUCCESS) return nullptr;
     }
@@ -160,13 +174,18 @@ GpStatus Canvas::commit() {
     if (empty()) return Gdiplus::Ok;
     if (m_surface) cairo_surface_flush(m_surface);
     auto run = [&](int32_t y, int32_t x, int32_t n) {
-        ConstPixelView src{reinterpret_cast<const BYTE*>(row(y) + x), n, 1, 4 * n,
-                           PixelFormat32bppPARGB, {}, 0};
+        ConstPixelView src{
+            reinterpret_cast<const BYTE*>(row(y) + x), n, 1, 4 * n, PixelFormat32bppPARGB, {}, 0};
         return convert_pixels(src, target_view(m_target, m_x0 + x, m_y0 + y, n, 1));
     };
     if (m_before.empty()) {
-        ConstPixelView src{reinterpret_cast<const BYTE*>(m_pixels.data()), m_width, m_height,
-                           4 * m_width, PixelFormat32bppPARGB, {}, 0};
+        ConstPixelView src{reinterpret_cast<const BYTE*>(m_pixels.data()),
+                           m_width,
+                           m_height,
+                           4 * m_width,
+                           PixelFormat32bppPARGB,
+                           {},
+                           0};
         return convert_pixels(src, target_view(m_target, m_x0, m_y0, m_width, m_height));
     }
     for (int32_t y = 0; y < m_height; ++y) {
@@ -202,9 +221,12 @@ void add_stop(cairo_pattern_t* p, double at, ARGB c) {
 
 cairo_extend_t extend_of(WrapMode w) {
     switch (w) {
-        case WrapModeClamp: return CAIRO_EXTEND_PAD;
-        case WrapModeTile: return CAIRO_EXTEND_REPEAT;
-        default: return CAIRO_EXTEND_REFLECT;
+        case WrapModeClamp:
+            return CAIRO_EXTEND_PAD;
+        case WrapModeTile:
+            return CAIRO_EXTEND_REPEAT;
+        default:
+            return CAIRO_EXTEND_REFLECT;
     }
 }
 
@@ -238,7 +260,8 @@ GpStatus set_brush_source(cairo_t* cr, const Brush& b) {
             cairo_pattern_set_filter(p, CAIRO_FILTER_NEAREST);
             break;
         }
-        default: return Gdiplus::NotImplemented;
+        default:
+            return Gdiplus::NotImplemented;
     }
     cairo_pattern_set_extend(p, extend_of(b.wrap));
     cairo_set_source(cr, p);
@@ -281,7 +304,9 @@ using namespace gdip;
 
 namespace {
 
-Graphics* graphics_of(GpGraphics h) { return find_object<Graphics>(h); }
+Graphics* graphics_of(GpGraphics h) {
+    return find_object<Graphics>(h);
+}
 
 template <class F>
 GpStatus with_graphics(GpGraphics h, F&& f) {
@@ -308,7 +333,8 @@ GpStatus paint(Graphics& g, const GpPointF* corners, int count, double pad, Buil
     cairo_transform(cr, &cm);
     bool smooth = g.smoothing == SmoothingModeAntiAlias || g.smoothing == SmoothingModeHighQuality;
     cairo_set_antialias(cr, smooth ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
-    if (g.compositing_mode == CompositingModeSourceCopy) cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    if (g.compositing_mode == CompositingModeSourceCopy)
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (GpStatus s = build(cr); s != Gdiplus::Ok) return s;
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) return Gdiplus::OutOfMemory;
     return canvas.commit();
@@ -366,20 +392,20 @@ GpStatus GdipDeleteGraphics(GpGraphics graphics) {
     return Gdiplus::Ok;
 }
 
-#define LUM_GRAPHICS_PROPERTY(Name, Type, field, valid)                         \
-    GpStatus GdipSet##Name(GpGraphics graphics, Type value) {                   \
-        return with_graphics(graphics, [&](Graphics& g) {                       \
-            if (!(valid)) return Gdiplus::InvalidParameter;                     \
-            g.field = value;                                                    \
-            return Gdiplus::Ok;                                                 \
-        });                                                                     \
-    }                                                                           \
-    GpStatus GdipGet##Name(GpGraphics graphics, Type* value) {                  \
-        if (!value) return Gdiplus::InvalidParameter;                           \
-        return with_graphics(graphics, [&](Graphics& g) {                       \
-            *value = g.field;                                                   \
-            return Gdiplus::Ok;                                                 \
-        });                                                                     \
+#define LUM_GRAPHICS_PROPERTY(Name, Type, field, valid)        \
+    GpStatus GdipSet##Name(GpGraphics graphics, Type value) {  \
+        return with_graphics(graphics, [&](Graphics& g) {      \
+            if (!(valid)) return Gdiplus::InvalidParameter;    \
+            g.field = value;                                   \
+            return Gdiplus::Ok;                                \
+        });                                                    \
+    }                                                          \
+    GpStatus GdipGet##Name(GpGraphics graphics, Type* value) { \
+        if (!value) return Gdiplus::InvalidParameter;          \
+        return with_graphics(graphics, [&](Graphics& g) {      \
+            *value = g.field;                                  \
+            return Gdiplus::Ok;                                \
+        });                                                    \
     }
 
 LUM_GRAPHICS_PROPERTY(SmoothingMode, SmoothingMode, smoothing, value >= 0 && value <= 4)
@@ -493,9 +519,8 @@ GpStatus GdipTransformPoints(GpGraphics graphics, CoordinateSpace destination,
         Target t;
         if (GpStatus s = target_of(g, &t); s != Gdiplus::Ok) return s;
         // Each space to device: world by the whole transform, page by the page part.
-        Affine page = Affine{}.then(device_transform(Graphics{.page_unit = g.page_unit,
-                                                              .page_scale = g.page_scale},
-                                                     t));
+        Affine page = Affine{}.then(
+            device_transform(Graphics{.page_unit = g.page_unit, .page_scale = g.page_scale}, t));
         Affine world = device_transform(g, t);
         auto to_device = [&](CoordinateSpace c) {
             return c == CoordinateSpaceWorld ? world : c == CoordinateSpacePage ? page : Affine{};
@@ -516,8 +541,8 @@ GpStatus GdipGraphicsClear(GpGraphics graphics, ARGB color) {
         if (GpStatus s = target_of(g, &t); s != Gdiplus::Ok) return s;
         if (!t.scan0) return Gdiplus::Ok;
         // Every pixel becomes the colour, written in the target's format directly.
-        ConstPixelView one{reinterpret_cast<const BYTE*>(&color), 1, 1, 4, PixelFormat32bppARGB,
-                           {}, 0};
+        ConstPixelView one{
+            reinterpret_cast<const BYTE*>(&color), 1, 1, 4, PixelFormat32bppARGB, {}, 0};
         std::vector<BYTE> packed(8);
         PixelView p{packed.data(), 1, 1, 8, t.format, {}, 0};
         if (GpStatus s = convert_pixels(one, p); s != Gdiplus::Ok) return s;
@@ -529,7 +554,8 @@ GpStatus GdipGraphicsClear(GpGraphics graphics, ARGB color) {
                 std::memcpy(&v, packed.data(), 4);
                 std::fill_n(reinterpret_cast<uint32_t*>(row), t.width, v);
             } else {
-                for (int32_t x = 0; x < t.width; ++x) std::memcpy(row + x * bpp, packed.data(), bpp);
+                for (int32_t x = 0; x < t.width; ++x)
+                    std::memcpy(row + x * bpp, packed.data(), bpp);
             }
         }
         return Gdiplus::Ok;
@@ -544,7 +570,9 @@ GpStatus GdipFillRectangles(GpGraphics graphics, GpBrush brush, const GpRectF* r
             const GpRectF& r = rects[i];
             if (!finite_rect(r.X, r.Y, r.Width, r.Height)) return Gdiplus::InvalidParameter;
             if (r.Width <= 0 || r.Height <= 0) continue;
-            GpPointF corners[4] = {{r.X, r.Y}, {r.X + r.Width, r.Y}, {r.X, r.Y + r.Height},
+            GpPointF corners[4] = {{r.X, r.Y},
+                                   {r.X + r.Width, r.Y},
+                                   {r.X, r.Y + r.Height},
                                    {r.X + r.Width, r.Y + r.Height}};
             GpStatus s = paint(g, corners, 4, 0, [&](cairo_t* cr) {
                 cairo_rectangle(cr, r.X, r.Y, r.Width, r.Height);
@@ -576,7 +604,9 @@ GpStatus GdipDrawRectangles(GpGraphics graphics, GpPen pen, const GpRectF* rects
         for (INT i = 0; i < count; ++i) {
             const GpRectF& r = rects[i];
             if (!finite_rect(r.X, r.Y, r.Width, r.Height)) return Gdiplus::InvalidParameter;
-            GpPointF corners[4] = {{r.X, r.Y}, {r.X + r.Width, r.Y}, {r.X, r.Y + r.Height},
+            GpPointF corners[4] = {{r.X, r.Y},
+                                   {r.X + r.Width, r.Y},
+                                   {r.X, r.Y + r.Height},
                                    {r.X + r.Width, r.Y + r.Height}};
             GpStatus s = paint(g, corners, 4, p->width, [&](cairo_t* cr) {
                 cairo_rectangle(cr, r.X, r.Y, r.Width, r.Height);
@@ -649,8 +679,13 @@ GpStatus GdipCreateTexture(GpImage image, WrapMode wrap, GpTexture* brush) {
     b.tex_height = f.height;
     GpStatus s = guarded([&] {
         b.texture.resize(size_t(f.width) * size_t(f.height));
-        PixelView dst{reinterpret_cast<BYTE*>(b.texture.data()), f.width, f.height, 4 * f.width,
-                      PixelFormat32bppPARGB, {}, 0};
+        PixelView dst{reinterpret_cast<BYTE*>(b.texture.data()),
+                      f.width,
+                      f.height,
+                      4 * f.width,
+                      PixelFormat32bppPARGB,
+                      {},
+                      0};
         return convert_pixels(frame_view(f), dst);
     });
     if (s != Gdiplus::Ok) return s;

@@ -117,7 +117,7 @@ Affine device_transform(const Graphics& g, const Target& t);
 // A device rectangle of a target as premultiplied ARGB32 (cairo's ARGB32), read at open and
 // written back at commit; pixels that did not change keep their exact original value.
 class Canvas {
-public:
+  public:
     // Clips `x0, y0, x1, y1` (device pixels, exclusive end) to the target.
     [[nodiscard]] GpStatus open(const Target& t, int64_t x0, int64_t y0, int64_t x1, int64_t y1,
                                 bool read = true);
@@ -132,7 +132,7 @@ public:
     [[nodiscard]] GpStatus commit();
     ~Canvas();
 
-private:
+  private:
     Target m_target;
     int32_t m_x0 = 0, m_y0 = 0, m_width = 0, m_height = 0;
     std::vector<uint32_t> m_pixels, m_before;

@@ -66,7 +66,8 @@ Coefficients make_coefficients(const Axis& axis, int32_t d0, int32_t d1, Filter 
             c.weights.push_back(kOne);
         } else {
             double centre = u - 0.5;
-            int32_t i0 = int32_t(std::ceil(centre - support)), i1 = int32_t(std::floor(centre + support));
+            int32_t i0 = int32_t(std::ceil(centre - support)),
+                    i1 = int32_t(std::floor(centre + support));
             // Taps outside [lo, hi) fold onto the edge pixel.
             int32_t first = std::clamp(i0, axis.lo, axis.hi - 1);
             int32_t last = std::clamp(i1, axis.lo, axis.hi - 1);
@@ -131,7 +132,8 @@ void horizontal(const uint32_t* src, int32_t src_x0, const Coefficients& cx, uin
         __m128i acc = _mm_set1_epi32(1 << (kBits - 1));
         int32_t k = 0;
         for (; k + 2 <= t.count; k += 2) {
-            __m128i px = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k)), zero);
+            __m128i px =
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k)), zero);
             acc = _mm_add_epi32(acc, pair_sum(px, w[k], w[k + 1]));
         }
         if (k < t.count) {
@@ -152,14 +154,21 @@ void vertical(const uint32_t* rows, size_t width, int32_t row0, const Taps& t,
         __m128i acc0 = _mm_set1_epi32(1 << (kBits - 1)), acc1 = acc0;
         int32_t k = 0;
         for (; k + 2 <= t.count; k += 2) {
-            __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k) * width + x)), zero);
-            __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k + 1) * width + x)), zero);
-            __m128i w = _mm_set1_epi32(int32_t(uint32_t(uint16_t(weights[k])) | uint32_t(weights[k + 1]) << 16));
+            __m128i a = _mm_unpacklo_epi8(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k) * width + x)),
+                zero);
+            __m128i b = _mm_unpacklo_epi8(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k + 1) * width + x)),
+                zero);
+            __m128i w = _mm_set1_epi32(
+                int32_t(uint32_t(uint16_t(weights[k])) | uint32_t(weights[k + 1]) << 16));
             acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
             acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w));
         }
         if (k < t.count) {
-            __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k) * width + x)), zero);
+            __m128i a = _mm_unpacklo_epi8(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + size_t(k) * width + x)),
+                zero);
             __m128i w = _mm_set1_epi32(int32_t(uint32_t(uint16_t(weights[k]))));
             acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(a, zero), w));
             acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(a, zero), w));
@@ -170,7 +179,8 @@ void vertical(const uint32_t* rows, size_t width, int32_t row0, const Taps& t,
     for (; x < width; ++x) {
         __m128i acc = _mm_set1_epi32(1 << (kBits - 1));
         for (int32_t k = 0; k < t.count; ++k) {
-            __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(base[size_t(k) * width + x])), zero);
+            __m128i px =
+                _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(base[size_t(k) * width + x])), zero);
             acc = _mm_add_epi32(acc, pair_sum(px, weights[k], 0));
         }
         out[x] = finish(acc);
@@ -184,11 +194,13 @@ GpStatus nearest(const RowReader& read, const Coefficients& cx, const Coefficien
     for (size_t y = 0; y < cy.taps.size(); ++y) {
         int32_t sy = cy.taps[y].first;
         if (sy != loaded) {
-            if (GpStatus s = read(sy, cx.src_min, cx.src_max, row.data()); s != Gdiplus::Ok) return s;
+            if (GpStatus s = read(sy, cx.src_min, cx.src_max, row.data()); s != Gdiplus::Ok)
+                return s;
             loaded = sy;
         }
         uint32_t* o = out + y * out_stride;
-        for (size_t x = 0; x < cx.taps.size(); ++x) o[x] = row[size_t(cx.taps[x].first - cx.src_min)];
+        for (size_t x = 0; x < cx.taps.size(); ++x)
+            o[x] = row[size_t(cx.taps[x].first - cx.src_min)];
     }
     return Gdiplus::Ok;
 }
@@ -208,7 +220,8 @@ GpStatus resample(const RowReader& read, const Axis& ax, const Axis& ay, int32_t
         std::vector<uint32_t> line(size_t(cx.src_max - cx.src_min));
         std::vector<uint32_t> inter(size_t(rows) * width);
         for (int32_t y = 0; y < rows; ++y) {
-            if (GpStatus s = read(cy.src_min + y, cx.src_min, cx.src_max, line.data()); s != Gdiplus::Ok)
+            if (GpStatus s = read(cy.src_min + y, cx.src_min, cx.src_max, line.data());
+                s != Gdiplus::Ok)
                 return s;
             horizontal(line.data(), cx.src_min, cx, inter.data() + size_t(y) * width);
         }

@@ -12,9 +12,9 @@
 namespace gdip {
 
 enum class Filter {
-    Nearest,    // the source pixel under the mapped centre
-    Bilinear,   // triangle over the two nearest source pixels
-    Bicubic,    // cubic convolution (a = -0.5) over the four nearest
+    Nearest,   // the source pixel under the mapped centre
+    Bilinear,  // triangle over the two nearest source pixels
+    Bicubic,   // cubic convolution (a = -0.5) over the four nearest
 };
 
 // One axis: destination pixel d (centre d + 0.5) maps to the source coordinate
@@ -46,8 +46,8 @@ Coefficients make_coefficients(const Axis& axis, int32_t d0, int32_t d1, Filter 
 using RowReader = std::function<GpStatus(int32_t y, int32_t x0, int32_t x1, uint32_t* out)>;
 
 // Writes destination pixels [dx0, dx1) × [dy0, dy1) into `out` (stride `out_stride` pixels).
-[[nodiscard]] GpStatus resample(const RowReader& read, const Axis& ax, const Axis& ay,
-                                int32_t dx0, int32_t dx1, int32_t dy0, int32_t dy1, Filter filter,
+[[nodiscard]] GpStatus resample(const RowReader& read, const Axis& ax, const Axis& ay, int32_t dx0,
+                                int32_t dx1, int32_t dy0, int32_t dy1, Filter filter,
                                 bool prefilter, uint32_t* out, size_t out_stride);
 
 }  // namespace gdip

@@ -17,20 +17,28 @@ struct Map {
 
 Map map_of(RotateFlipType type) {
     switch (type) {
-        case RotateNoneFlipNone: return {1, 0, 0, 1, false};
-        case Rotate90FlipNone: return {0, 1, -1, 0, true};
-        case Rotate180FlipNone: return {-1, 0, 0, -1, false};
-        case Rotate270FlipNone: return {0, -1, 1, 0, true};
-        case RotateNoneFlipX: return {-1, 0, 0, 1, false};
-        case Rotate90FlipX: return {0, 1, 1, 0, true};
-        case Rotate180FlipX: return {1, 0, 0, -1, false};
-        default: return {0, -1, -1, 0, true};  // Rotate270FlipX
+        case RotateNoneFlipNone:
+            return {1, 0, 0, 1, false};
+        case Rotate90FlipNone:
+            return {0, 1, -1, 0, true};
+        case Rotate180FlipNone:
+            return {-1, 0, 0, -1, false};
+        case Rotate270FlipNone:
+            return {0, -1, 1, 0, true};
+        case RotateNoneFlipX:
+            return {-1, 0, 0, 1, false};
+        case Rotate90FlipX:
+            return {0, 1, 1, 0, true};
+        case Rotate180FlipX:
+            return {1, 0, 0, -1, false};
+        default:
+            return {0, -1, -1, 0, true};  // Rotate270FlipX
     }
 }
 
 template <int B>
-void walk(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
-          ptrdiff_t dstride, int32_t dw, int32_t dh, const Map& m) {
+void walk(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst, ptrdiff_t dstride,
+          int32_t dw, int32_t dh, const Map& m) {
     // Origin: the source pixel of output (0, 0).
     int32_t cx = m.ax < 0 || m.bx < 0 ? sw - 1 : 0;
     int32_t cy = m.ay < 0 || m.by < 0 ? sh - 1 : 0;
@@ -53,12 +61,18 @@ void walk(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
 void walk_any(int bytes, const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
               ptrdiff_t dstride, int32_t dw, int32_t dh, const Map& m) {
     switch (bytes) {
-        case 1: return walk<1>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
-        case 2: return walk<2>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
-        case 3: return walk<3>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
-        case 4: return walk<4>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
-        case 6: return walk<6>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
-        default: return walk<8>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
+        case 1:
+            return walk<1>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
+        case 2:
+            return walk<2>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
+        case 3:
+            return walk<3>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
+        case 4:
+            return walk<4>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
+        case 6:
+            return walk<6>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
+        default:
+            return walk<8>(src, sstride, sw, sh, dst, dstride, dw, dh, m);
     }
 }
 
@@ -69,17 +83,21 @@ GpStatus rotate_indices(const Frame& f, Frame& out, const Map& m) {
     for (int32_t y = 0; y < f.height; ++y) {
         const BYTE* row = f.row(y);
         for (int32_t x = 0; x < f.width; ++x)
-            in[size_t(y) * f.width + x] = bits == 4 ? BYTE((x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4)
-                                                    : BYTE((row[x >> 3] >> (7 - (x & 7))) & 1);
+            in[size_t(y) * f.width + x] = bits == 4
+                                              ? BYTE((x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4)
+                                              : BYTE((row[x >> 3] >> (7 - (x & 7))) & 1);
     }
-    walk<1>(in.data(), f.width, f.width, f.height, turned.data(), out.width, out.width, out.height, m);
+    walk<1>(in.data(), f.width, f.width, f.height, turned.data(), out.width, out.width, out.height,
+            m);
     for (int32_t y = 0; y < out.height; ++y) {
         BYTE* row = out.row(y);
         std::memset(row, 0, size_t(out.stride));
         const BYTE* t = turned.data() + size_t(y) * out.width;
         for (int32_t x = 0; x < out.width; ++x) {
-            if (bits == 4) row[x >> 1] |= BYTE((x & 1) ? t[x] & 15 : t[x] << 4);
-            else if (t[x] & 1) row[x >> 3] |= BYTE(0x80 >> (x & 7));
+            if (bits == 4)
+                row[x >> 1] |= BYTE((x & 1) ? t[x] & 15 : t[x] << 4);
+            else if (t[x] & 1)
+                row[x >> 3] |= BYTE(0x80 >> (x & 7));
         }
     }
     return Gdiplus::Ok;
@@ -102,7 +120,8 @@ GpStatus GdipImageRotateFlip(GpImage image, RotateFlipType type) {
         if (bits < 8) {
             if (GpStatus s = rotate_indices(f, out, m); s != Gdiplus::Ok) return s;
         } else {
-            walk_any(bits / 8, f.scan0, f.stride, f.width, f.height, out.scan0, out.stride, w, h, m);
+            walk_any(bits / 8, f.scan0, f.stride, f.width, f.height, out.scan0, out.stride, w, h,
+                     m);
         }
         out.palette = f.palette;
         out.palette_flags = f.palette_flags;

@@ -51,15 +51,17 @@ Layout make_layout(cairo_t* cr, const std::string& text, const Font& font, doubl
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family(d, font.family.c_str());
     pango_font_description_set_absolute_size(d, font_px * PANGO_SCALE);
-    pango_font_description_set_weight(d, font.style & FontStyleBold ? PANGO_WEIGHT_BOLD
-                                                                    : PANGO_WEIGHT_NORMAL);
-    pango_font_description_set_style(d, font.style & FontStyleItalic ? PANGO_STYLE_ITALIC
-                                                                     : PANGO_STYLE_NORMAL);
+    pango_font_description_set_weight(
+        d, font.style & FontStyleBold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(
+        d, font.style & FontStyleItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_layout_set_font_description(layout.get(), d);
     pango_font_description_free(d);
     PangoAttrList* attrs = pango_attr_list_new();
-    if (font.style & FontStyleUnderline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    if (font.style & FontStyleStrikeout) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+    if (font.style & FontStyleUnderline)
+        pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    if (font.style & FontStyleStrikeout)
+        pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
     pango_layout_set_attributes(layout.get(), attrs);
     pango_attr_list_unref(attrs);
     pango_layout_set_text(layout.get(), text.c_str(), int(text.size()));
@@ -78,13 +80,22 @@ Layout make_layout(cairo_t* cr, const std::string& text, const Font& font, doubl
     double lx = logical.x / double(PANGO_SCALE);
     // Without a width, the alignment places the block against the point.
     double ox = rect.X, oy = rect.Y;
-    if (!wrap && rect.Width > 0) ox += fmt.align == StringAlignmentCenter ? (rect.Width - lw) / 2
-                                      : fmt.align == StringAlignmentFar  ? rect.Width - lw : 0;
-    if (!wrap && rect.Width <= 0) ox -= fmt.align == StringAlignmentCenter ? lw / 2
-                                      : fmt.align == StringAlignmentFar  ? lw : 0;
-    if (rect.Height > 0) oy += fmt.line_align == StringAlignmentCenter ? (rect.Height - lh) / 2
-                              : fmt.line_align == StringAlignmentFar  ? rect.Height - lh : 0;
-    else oy -= fmt.line_align == StringAlignmentCenter ? lh / 2 : fmt.line_align == StringAlignmentFar ? lh : 0;
+    if (!wrap && rect.Width > 0)
+        ox += fmt.align == StringAlignmentCenter ? (rect.Width - lw) / 2
+              : fmt.align == StringAlignmentFar  ? rect.Width - lw
+                                                 : 0;
+    if (!wrap && rect.Width <= 0)
+        ox -= fmt.align == StringAlignmentCenter ? lw / 2
+              : fmt.align == StringAlignmentFar  ? lw
+                                                 : 0;
+    if (rect.Height > 0)
+        oy += fmt.line_align == StringAlignmentCenter ? (rect.Height - lh) / 2
+              : fmt.line_align == StringAlignmentFar  ? rect.Height - lh
+                                                      : 0;
+    else
+        oy -= fmt.line_align == StringAlignmentCenter ? lh / 2
+              : fmt.line_align == StringAlignmentFar  ? lh
+                                                      : 0;
     box->x = ox + (wrap ? lx : 0);
     box->y = oy;
     box->w = text.empty() ? 0 : lw;
@@ -207,7 +218,8 @@ GpStatus GdipGetFontCollectionFamilyList(GpFontCollection collection, INT wanted
     *found = 0;
     for (const std::string& name : win::InstalledFontFamilies()) {
         if (*found >= wanted) break;
-        if (GpStatus s = add_object(FontFamily{name}, &families[*found]); s != Gdiplus::Ok) return s;
+        if (GpStatus s = add_object(FontFamily{name}, &families[*found]); s != Gdiplus::Ok)
+            return s;
         ++*found;
     }
     return Gdiplus::Ok;
@@ -257,18 +269,18 @@ GpStatus GdipDeleteStringFormat(GpStringFormat format) {
     return Gdiplus::Ok;
 }
 
-#define LUM_FORMAT_PROPERTY(Set, Get, Type, field, valid)              \
-    GpStatus Set(GpStringFormat format, Type value) {                  \
-        StringFormat* f = find_object<StringFormat>(format);           \
-        if (!f || !(valid)) return Gdiplus::InvalidParameter;          \
-        f->field = value;                                              \
-        return Gdiplus::Ok;                                            \
-    }                                                                  \
-    GpStatus Get(GpStringFormat format, Type* value) {                 \
-        StringFormat* f = find_object<StringFormat>(format);           \
-        if (!f || !value) return Gdiplus::InvalidParameter;            \
-        *value = f->field;                                             \
-        return Gdiplus::Ok;                                            \
+#define LUM_FORMAT_PROPERTY(Set, Get, Type, field, valid)     \
+    GpStatus Set(GpStringFormat format, Type value) {         \
+        StringFormat* f = find_object<StringFormat>(format);  \
+        if (!f || !(valid)) return Gdiplus::InvalidParameter; \
+        f->field = value;                                     \
+        return Gdiplus::Ok;                                   \
+    }                                                         \
+    GpStatus Get(GpStringFormat format, Type* value) {        \
+        StringFormat* f = find_object<StringFormat>(format);  \
+        if (!f || !value) return Gdiplus::InvalidParameter;   \
+        *value = f->field;                                    \
+        return Gdiplus::Ok;                                   \
     }
 LUM_FORMAT_PROPERTY(GdipSetStringFormatAlign, GdipGetStringFormatAlign, StringAlignment, align,
                     value >= 0 && value <= 2)
@@ -299,7 +311,8 @@ GpStatus GdipMeasureString(GpGraphics graphics, const WCHAR* text, INT length, G
         Layout l = make_layout(scratch.cr, utf8, *call.font, call.font_px, *layout, call.fmt, &box);
         *bounds = GpRectF{REAL(box.x), REAL(box.y), REAL(box.w), REAL(box.h)};
         if (codepoints_fitted)
-            *codepoints_fitted = INT(length < 0 ? std::char_traits<char16_t>::length(text) : size_t(length));
+            *codepoints_fitted =
+                INT(length < 0 ? std::char_traits<char16_t>::length(text) : size_t(length));
         if (lines_filled) *lines_filled = box.lines;
         return Gdiplus::Ok;
     });
@@ -317,15 +330,19 @@ GpStatus GdipDrawString(GpGraphics graphics, const WCHAR* text, INT length, GpFo
         Scratch scratch;
         set_options(scratch.cr, call.g->text_hint);
         TextBox box;
-        Layout measured = make_layout(scratch.cr, utf8, *call.font, call.font_px, *layout, call.fmt, &box);
+        Layout measured =
+            make_layout(scratch.cr, utf8, *call.font, call.font_px, *layout, call.fmt, &box);
         double pad = call.font_px;  // italic overhang and antialiasing
-        GpPointF corners[4] = {{REAL(box.ink_x0), REAL(box.ink_y0)}, {REAL(box.ink_x1), REAL(box.ink_y0)},
-                               {REAL(box.ink_x0), REAL(box.ink_y1)}, {REAL(box.ink_x1), REAL(box.ink_y1)}};
+        GpPointF corners[4] = {{REAL(box.ink_x0), REAL(box.ink_y0)},
+                               {REAL(box.ink_x1), REAL(box.ink_y0)},
+                               {REAL(box.ink_x0), REAL(box.ink_y1)},
+                               {REAL(box.ink_x1), REAL(box.ink_y1)}};
         Affine m = device_transform(*call.g, call.target);
         double scale = std::sqrt(std::abs(m.m11 * m.m22 - m.m12 * m.m21));
         DeviceBox dbox = device_box(m, corners, 4, pad * scale + 2);
         Canvas canvas;
-        if (GpStatus s = canvas.open(call.target, dbox.x0, dbox.y0, dbox.x1, dbox.y1); s != Gdiplus::Ok)
+        if (GpStatus s = canvas.open(call.target, dbox.x0, dbox.y0, dbox.x1, dbox.y1);
+            s != Gdiplus::Ok)
             return s;
         if (canvas.empty()) return Gdiplus::Ok;
         cairo_t* cr = canvas.context();
@@ -333,7 +350,8 @@ GpStatus GdipDrawString(GpGraphics graphics, const WCHAR* text, INT length, GpFo
         cairo_matrix_t cm = m.cairo();
         cairo_transform(cr, &cm);
         set_options(cr, call.g->text_hint);
-        bool clip = layout->Width > 0 && layout->Height > 0 && !(call.fmt.flags & StringFormatFlagsNoClip);
+        bool clip =
+            layout->Width > 0 && layout->Height > 0 && !(call.fmt.flags & StringFormatFlagsNoClip);
         if (clip) {
             cairo_rectangle(cr, layout->X, layout->Y, layout->Width, layout->Height);
             cairo_clip(cr);
