@@ -80,7 +80,7 @@ class Editing(unittest.TestCase):
             import struct
             b = struct.unpack("f", struct.pack("f", (pct + 100) / 100))[0]  # held in single
             table = [clamp(rne(b * i)) for i in range(256)]
-            want = src.point(table)
+            want = src.point(table * 3)
             self.assertEqual(self.pixels().tobytes(), want.tobytes(), pct)
 
     def test_contrast_spreads_the_overflow(self):
@@ -282,4 +282,4 @@ class LumscanEditing(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest_runner.main()
+    unittest_runner.main(__name__)
