@@ -95,6 +95,26 @@ void close_rows(GpImage image, SourceRows& rows) {
     if (rows.direct) UnlockImageBits(image, rows.data);
 }
 
+// One row of the 1-bit threshold, eight pixels to a byte, most significant bit first.
+template <int B>
+void threshold_row(const BYTE* p, int32_t w, bool opaque_white_only, bool check_alpha, BYTE* out) {
+    auto white = [&](const BYTE* q) -> unsigned {
+        if (opaque_white_only) return (q[0] & q[1] & q[2] & (check_alpha ? q[B - 1] : 255)) == 255;
+        return unsigned(q[0] > 125) & unsigned(q[1] > 125) & unsigned(q[2] > 125);
+    };
+    int32_t x = 0;
+    for (; x + 8 <= w; x += 8, p += 8 * B) {
+        unsigned v = 0;
+        for (int k = 0; k < 8; ++k) v = v << 1 | white(p + k * B);
+        out[x >> 3] = BYTE(v);
+    }
+    if (x < w) {
+        unsigned v = 0;
+        for (int k = 0; x + k < w; ++k) v |= white(p + k * B) << (7 - k);
+        out[x >> 3] = BYTE(v);
+    }
+}
+
 }  // namespace
 
 EngineStatus RotateFlip(GpImage image, int32_t type) {
@@ -183,26 +203,11 @@ EngineStatus ConvertTo1BppImage(GpImage image, bool opaque_white_only, GpImage& 
         if (EngineStatus s = open_rows(image, w, h, want, src); s != Gdiplus::Ok) return s;
         int b = src.bytes;
         bool check_alpha = opaque_white_only && b == 4 && src.alpha;
-        auto white = [&](const BYTE* p) -> unsigned {
-            if (opaque_white_only) return (p[0] & p[1] & p[2] & (check_alpha ? p[3] : 255)) == 255;
-            return unsigned(p[0] > 125) & unsigned(p[1] > 125) & unsigned(p[2] > 125);
-        };
-        EngineStatus s = make_indexed(
-            w, h, PixelFormat1bppIndexed, nullptr, 0, result, [&](int32_t y, BYTE* out) {
-                const BYTE* p = src.row(y);
-                int32_t x = 0;
-                for (; x + 8 <= w;
-                     x += 8, p += 8 * b) {  // eight pixels to a byte, most significant first
-                    unsigned v = 0;
-                    for (int k = 0; k < 8; ++k) v = v << 1 | white(p + k * b);
-                    out[x >> 3] = BYTE(v);
-                }
-                if (x < w) {
-                    unsigned v = 0;
-                    for (int k = 0; x + k < w; ++k) v |= white(p + k * b) << (7 - k);
-                    out[x >> 3] = BYTE(v);
-                }
-            });
+        EngineStatus s = make_indexed(w, h, PixelFormat1bppIndexed, nullptr, 0, result,
+                                      [&](int32_t y, BYTE* out) {
+                                          if (b == 3) threshold_row<3>(src.row(y), w, opaque_white_only, check_alpha, out);
+                                          else threshold_row<4>(src.row(y), w, opaque_white_only, check_alpha, out);
+                                      });
         close_rows(image, src);
         return s;
     } catch (const std::bad_alloc&) {

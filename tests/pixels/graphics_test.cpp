@@ -318,3 +318,25 @@ TEST_F(Graphics, GradientAndTextureBrushesFillTheGlyphs) {
     GdipDeleteFont(font);
     GdipDeleteFontFamily(family);
 }
+
+TEST_F(Graphics, NearestCopiesAcrossExactlyAsThroughTheCanvas) {
+    // An opaque 24-bit source: the direct copy onto 24 and 32 bits, and the canvas path onto
+    // 48 bits, give the same pixels.
+    const int W = 37, H = 23;
+    GpBitmap src = bitmap(W, H, PixelFormat24bppRGB);
+    std::vector<ARGB> px(size_t(W) * H);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = 0xFF000000u | ARGB(i * 2654435761u >> 8);
+    fill(src, W, H, px);
+    std::vector<std::vector<ARGB>> results;
+    for (PixelFormat f : {PixelFormat24bppRGB, PixelFormat32bppARGB, PixelFormat48bppRGB}) {
+        GpBitmap dst = bitmap(50, 40, f);
+        GpGraphics g = on(dst);
+        ASSERT_EQ(GdipGraphicsClear(g, 0xFF336699), Gdiplus::Ok);
+        ASSERT_EQ(GdipSetInterpolationMode(g, InterpolationModeNearestNeighbor), Gdiplus::Ok);
+        ASSERT_EQ(GdipDrawImageRectRect(g, src, -7, 3, 81, 55, 2, 1, 33, 20, UnitPixel, 0, nullptr, nullptr),
+                  Gdiplus::Ok);
+        results.push_back(pixels(dst, 50, 40));
+    }
+    EXPECT_EQ(results[0], results[2]);
+    EXPECT_EQ(results[1], results[2]);
+}

@@ -74,6 +74,35 @@ std::pair<int64_t, int64_t> covered(double a, double b) {
     return {at(a), at(b)};
 }
 
+// Nearest neighbour from an opaque 24- or 32-bit source onto a 24- or 32-bit target: the
+// source bytes are the target's, so they are copied across without the premultiplied canvas
+// (which would give the same bytes). The viewer's interactive repaints take this path.
+bool nearest_in_place(const Target& t, const Frame& f, const Axis& ax, const Axis& ay, int64_t x0,
+                      int64_t y0, int64_t x1, int64_t y1) {
+    bool src_ok = f.format == PixelFormat24bppRGB || f.format == PixelFormat32bppRGB;
+    bool dst_ok = t.format == PixelFormat24bppRGB || t.format == PixelFormat32bppRGB ||
+                  t.format == PixelFormat32bppARGB || t.format == PixelFormat32bppPARGB;
+    if (!src_ok || !dst_ok || !t.scan0) return false;
+    x0 = std::max<int64_t>(x0, 0), y0 = std::max<int64_t>(y0, 0);
+    x1 = std::min<int64_t>(x1, t.width), y1 = std::min<int64_t>(y1, t.height);
+    if (x1 <= x0 || y1 <= y0) return true;
+    Coefficients cx = make_coefficients(ax, int32_t(x0), int32_t(x1), Filter::Nearest, false);
+    Coefficients cy = make_coefficients(ay, int32_t(y0), int32_t(y1), Filter::Nearest, false);
+    int sb = f.format == PixelFormat24bppRGB ? 3 : 4, tb = t.format == PixelFormat24bppRGB ? 3 : 4;
+    std::vector<ptrdiff_t> offsets(cx.taps.size());
+    for (size_t i = 0; i < offsets.size(); ++i) offsets[i] = ptrdiff_t(cx.taps[i].first) * sb;
+    for (size_t y = 0; y < cy.taps.size(); ++y) {
+        const BYTE* srow = f.row(cy.taps[y].first);
+        BYTE* d = t.scan0 + ptrdiff_t(y0 + int64_t(y)) * t.stride + ptrdiff_t(x0) * tb;
+        for (size_t x = 0; x < offsets.size(); ++x, d += tb) {
+            const BYTE* p = srow + offsets[x];
+            d[0] = p[0], d[1] = p[1], d[2] = p[2];
+            if (tb == 4) d[3] = 255;
+        }
+    }
+    return true;
+}
+
 GpStatus draw_axis_aligned(Graphics& g, const Target& t, const Frame& f, const Affine& d,
                            const Rect& dst, const Rect& src) {
     Axis ax, ay;
@@ -90,12 +119,14 @@ GpStatus draw_axis_aligned(Graphics& g, const Target& t, const Frame& f, const A
     ay.hi = int32_t(std::ceil(v1));
     auto [x0, x1] = covered(ax.scale * u0 + ax.offset, ax.scale * u1 + ax.offset);
     auto [y0, y1] = covered(ay.scale * v0 + ay.offset, ay.scale * v1 + ay.offset);
+    bool prefilter = false;
+    Filter filter = filter_of(g.interpolation, &prefilter);
+    if (filter == Filter::Nearest && nearest_in_place(t, f, ax, ay, x0, y0, x1, y1))
+        return Gdiplus::Ok;
     bool copy = g.compositing_mode == CompositingModeSourceCopy;
     Canvas canvas;
     GpStatus s = canvas.open(t, x0, y0, x1, y1, !(copy || opaque_format(f)));
     if (s != Gdiplus::Ok || canvas.empty()) return s;
-    bool prefilter = false;
-    Filter filter = filter_of(g.interpolation, &prefilter);
     std::vector<uint32_t> px;
     s = guarded([&] {
         px.resize(size_t(canvas.width()) * size_t(canvas.height()));

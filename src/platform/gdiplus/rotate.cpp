@@ -58,6 +58,23 @@ void walk(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
     }
 }
 
+// The maps that keep rows rows: each output row is a source row, copied as it is or with its
+// pixels in reverse order.
+template <int B>
+void mirror_rows(const BYTE* src, ptrdiff_t sstride, BYTE* dst, ptrdiff_t dstride, int32_t w,
+                 int32_t h, bool flip_x, bool flip_y) {
+    for (int32_t y = 0; y < h; ++y) {
+        const BYTE* s = src + ptrdiff_t(flip_y ? h - 1 - y : y) * sstride;
+        BYTE* d = dst + ptrdiff_t(y) * dstride;
+        if (!flip_x) {
+            std::memcpy(d, s, size_t(w) * B);
+            continue;
+        }
+        const BYTE* p = s + ptrdiff_t(w - 1) * B;
+        for (int32_t x = 0; x < w; ++x, p -= B, d += B) std::memcpy(d, p, B);
+    }
+}
+
 void walk_any(int bytes, const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
               ptrdiff_t dstride, int32_t dw, int32_t dh, const Map& m) {
     switch (bytes) {
