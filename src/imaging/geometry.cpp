@@ -1,5 +1,6 @@
 #include "imaging/geometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -161,6 +162,20 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
     };
     // Kind 1 rows from the top, 3 from the bottom, 2 columns from the left, 4 from the right;
     // n is 1-based from that edge.
+    // Columns are counted 64 at a time in one sweep down the rows, which reads each row's
+    // bytes once instead of once per column.
+    std::vector<int32_t> columns(size_t(w), -1);
+    auto column_count = [&](int32_t c) {
+        if (columns[size_t(c)] < 0) {
+            int32_t c0 = c & ~63, c1 = std::min(w, c0 + 64);
+            std::fill(columns.begin() + c0, columns.begin() + c1, 0);
+            for (int32_t i = 0; i < h; ++i) {
+                const BYTE* p = rows.row(i) + ptrdiff_t(c0) * b;
+                for (int32_t j = c0; j < c1; ++j, p += b) columns[size_t(j)] += matches(p);
+            }
+        }
+        return columns[size_t(c)];
+    };
     auto measure = [&](int kind, int32_t n) {
         bool row = kind == 1 || kind == 3;
         int32_t line = kind == 1 || kind == 2 ? n - 1 : (row ? h : w) - n;
@@ -169,8 +184,7 @@ EngineStatus FindUniformEdges(GpImage image, double confidence, ARGB colour, int
             const BYTE* p = rows.row(line);
             for (int32_t i = 0; i < length; ++i, p += b) count += matches(p);
         } else {
-            for (int32_t i = 0; i < length; ++i)
-                count += matches(rows.row(i) + ptrdiff_t(line) * b);
+            count = column_count(line);
         }
         return double(count) / length * 100;
     };
