@@ -75,6 +75,40 @@ void mirror_rows(const BYTE* src, ptrdiff_t sstride, BYTE* dst, ptrdiff_t dstrid
     }
 }
 
+// Three-byte pixels move as one 32-bit load and store wherever the fourth byte is still inside
+// the source and the store's fourth byte is overwritten later in the same output row.
+template <>
+void walk<3>(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
+             ptrdiff_t dstride, int32_t dw, int32_t dh, const Map& m) {
+    int32_t cx = m.ax < 0 || m.bx < 0 ? sw - 1 : 0;
+    int32_t cy = m.ay < 0 || m.by < 0 ? sh - 1 : 0;
+    const BYTE* origin = src + ptrdiff_t(cy) * sstride + ptrdiff_t(cx) * 3;
+    const BYTE* src_end = std::max(src, src + ptrdiff_t(sh - 1) * sstride) + ptrdiff_t(sw) * 3;
+    ptrdiff_t step_x = m.ay * sstride + m.ax * 3, step_y = m.by * sstride + m.bx * 3;
+    constexpr int32_t kTile = 64;
+    for (int32_t ty = 0; ty < dh; ty += kTile) {
+        int32_t y1 = std::min(dh, ty + kTile);
+        for (int32_t tx = 0; tx < dw; tx += kTile) {
+            int32_t x1 = std::min(dw, tx + kTile), wide_end = std::min(x1, dw - 1);
+            for (int32_t y = ty; y < y1; ++y) {
+                const BYTE* s = origin + y * step_y + tx * step_x;
+                BYTE* d = dst + ptrdiff_t(y) * dstride + ptrdiff_t(tx) * 3;
+                int32_t x = tx;
+                for (; x < wide_end; ++x, s += step_x, d += 3) {
+                    if (s + 4 > src_end) {
+                        std::memcpy(d, s, 3);
+                        continue;
+                    }
+                    uint32_t v;
+                    std::memcpy(&v, s, 4);
+                    std::memcpy(d, &v, 4);
+                }
+                for (; x < x1; ++x, s += step_x, d += 3) std::memcpy(d, s, 3);
+            }
+        }
+    }
+}
+
 void walk_any(int bytes, const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
               ptrdiff_t dstride, int32_t dw, int32_t dh, const Map& m) {
     switch (bytes) {
