@@ -340,3 +340,20 @@ TEST_F(Graphics, NearestCopiesAcrossExactlyAsThroughTheCanvas) {
     EXPECT_EQ(results[0], results[2]);
     EXPECT_EQ(results[1], results[2]);
 }
+
+TEST_F(Graphics, TextRefusesALayoutThatIsNotANumber) {
+    GpBitmap img = bitmap(10, 10, PixelFormat24bppRGB);
+    GpGraphics g = on(img);
+    GpFontFamily family = 0;
+    ASSERT_EQ(GdipCreateFontFamilyFromName(u"Arial", 0, &family), Gdiplus::Ok);
+    GpFont font = 0;
+    ASSERT_EQ(GdipCreateFont(family, 10, 0, UnitPixel, &font), Gdiplus::Ok);
+    GpSolidFill brush = 0;
+    ASSERT_EQ(GdipCreateSolidFill(0xFF000000, &brush), Gdiplus::Ok);
+    GpRectF bad{0, 0, std::nanf(""), 10}, box;
+    EXPECT_EQ(GdipDrawString(g, u"x", -1, font, &bad, 0, brush), Gdiplus::InvalidParameter);
+    EXPECT_EQ(GdipMeasureString(g, u"x", -1, font, &bad, 0, &box, nullptr, nullptr), Gdiplus::InvalidParameter);
+    EXPECT_EQ(GdipCreateFont(family, -1, 0, UnitPixel, &font), Gdiplus::InvalidParameter);
+    GdipDeleteBrush(brush);
+    GdipDeleteFontFamily(family);
+}

@@ -134,6 +134,9 @@ GpStatus prepare(GpGraphics graphics, GpFont font, GpStringFormat format, const 
     call->g = find_object<Graphics>(graphics);
     call->font = find_object<Font>(font);
     if (!call->g || !call->font || !layout) return Gdiplus::InvalidParameter;
+    if (!std::isfinite(layout->X) || !std::isfinite(layout->Y) || !std::isfinite(layout->Width) ||
+        !std::isfinite(layout->Height) || std::abs(layout->Width) > 1e7f)
+        return Gdiplus::InvalidParameter;
     if (format) {
         StringFormat* f = find_object<StringFormat>(format);
         if (!f) return Gdiplus::InvalidParameter;
