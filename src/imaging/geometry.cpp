@@ -217,11 +217,13 @@ EngineStatus ConvertTo1BppImage(GpImage image, bool opaque_white_only, GpImage& 
         if (EngineStatus s = open_rows(image, w, h, want, src); s != Gdiplus::Ok) return s;
         int b = src.bytes;
         bool check_alpha = opaque_white_only && b == 4 && src.alpha;
-        EngineStatus s = make_indexed(w, h, PixelFormat1bppIndexed, nullptr, 0, result,
-                                      [&](int32_t y, BYTE* out) {
-                                          if (b == 3) threshold_row<3>(src.row(y), w, opaque_white_only, check_alpha, out);
-                                          else threshold_row<4>(src.row(y), w, opaque_white_only, check_alpha, out);
-                                      });
+        EngineStatus s = make_indexed(
+            w, h, PixelFormat1bppIndexed, nullptr, 0, result, [&](int32_t y, BYTE* out) {
+                if (b == 3)
+                    threshold_row<3>(src.row(y), w, opaque_white_only, check_alpha, out);
+                else
+                    threshold_row<4>(src.row(y), w, opaque_white_only, check_alpha, out);
+            });
         close_rows(image, src);
         return s;
     } catch (const std::bad_alloc&) {

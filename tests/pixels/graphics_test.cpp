@@ -333,7 +333,8 @@ TEST_F(Graphics, NearestCopiesAcrossExactlyAsThroughTheCanvas) {
         GpGraphics g = on(dst);
         ASSERT_EQ(GdipGraphicsClear(g, 0xFF336699), Gdiplus::Ok);
         ASSERT_EQ(GdipSetInterpolationMode(g, InterpolationModeNearestNeighbor), Gdiplus::Ok);
-        ASSERT_EQ(GdipDrawImageRectRect(g, src, -7, 3, 81, 55, 2, 1, 33, 20, UnitPixel, 0, nullptr, nullptr),
+        ASSERT_EQ(GdipDrawImageRectRect(g, src, -7, 3, 81, 55, 2, 1, 33, 20, UnitPixel, 0, nullptr,
+                                        nullptr),
                   Gdiplus::Ok);
         results.push_back(pixels(dst, 50, 40));
     }
@@ -352,7 +353,8 @@ TEST_F(Graphics, TextRefusesALayoutThatIsNotANumber) {
     ASSERT_EQ(GdipCreateSolidFill(0xFF000000, &brush), Gdiplus::Ok);
     GpRectF bad{0, 0, std::nanf(""), 10}, box;
     EXPECT_EQ(GdipDrawString(g, u"x", -1, font, &bad, 0, brush), Gdiplus::InvalidParameter);
-    EXPECT_EQ(GdipMeasureString(g, u"x", -1, font, &bad, 0, &box, nullptr, nullptr), Gdiplus::InvalidParameter);
+    EXPECT_EQ(GdipMeasureString(g, u"x", -1, font, &bad, 0, &box, nullptr, nullptr),
+              Gdiplus::InvalidParameter);
     EXPECT_EQ(GdipCreateFont(family, -1, 0, UnitPixel, &font), Gdiplus::InvalidParameter);
     GdipDeleteBrush(brush);
     GdipDeleteFontFamily(family);

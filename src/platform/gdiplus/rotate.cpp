@@ -58,20 +58,52 @@ void walk(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
     }
 }
 
-// The maps that keep rows rows: each output row is a source row, copied as it is or with its
-// pixels in reverse order.
+// The maps that keep rows rows work in place: rows trade places from both ends, and pixels
+// from both ends of a row. No new buffer, no copy.
 template <int B>
-void mirror_rows(const BYTE* src, ptrdiff_t sstride, BYTE* dst, ptrdiff_t dstride, int32_t w,
-                 int32_t h, bool flip_x, bool flip_y) {
-    for (int32_t y = 0; y < h; ++y) {
-        const BYTE* s = src + ptrdiff_t(flip_y ? h - 1 - y : y) * sstride;
-        BYTE* d = dst + ptrdiff_t(y) * dstride;
-        if (!flip_x) {
-            std::memcpy(d, s, size_t(w) * B);
-            continue;
-        }
-        const BYTE* p = s + ptrdiff_t(w - 1) * B;
-        for (int32_t x = 0; x < w; ++x, p -= B, d += B) std::memcpy(d, p, B);
+void reverse_row(BYTE* r, int32_t w) {
+    BYTE t[B];
+    for (BYTE *a = r, *b = r + ptrdiff_t(w - 1) * B; a < b; a += B, b -= B) {
+        std::memcpy(t, a, B);
+        std::memcpy(a, b, B);
+        std::memcpy(b, t, B);
+    }
+}
+
+template <int B>
+void mirror_in_place(BYTE* scan0, ptrdiff_t stride, int32_t w, int32_t h, bool flip_x,
+                     bool flip_y) {
+    auto row = [&](int32_t y) { return scan0 + ptrdiff_t(y) * stride; };
+    if (!flip_y) {
+        for (int32_t y = 0; y < h; ++y) reverse_row<B>(row(y), w);
+        return;
+    }
+    size_t n = size_t(w) * B;
+    std::vector<BYTE> t(n);
+    for (int32_t y = 0; y < h / 2; ++y) {
+        BYTE *a = row(y), *b = row(h - 1 - y);
+        std::memcpy(t.data(), a, n);
+        std::memcpy(a, b, n);
+        std::memcpy(b, t.data(), n);
+        if (flip_x) reverse_row<B>(a, w), reverse_row<B>(b, w);
+    }
+    if (flip_x && h % 2) reverse_row<B>(row(h / 2), w);
+}
+
+void mirror_any(int bytes, BYTE* scan0, ptrdiff_t stride, int32_t w, int32_t h, bool fx, bool fy) {
+    switch (bytes) {
+        case 1:
+            return mirror_in_place<1>(scan0, stride, w, h, fx, fy);
+        case 2:
+            return mirror_in_place<2>(scan0, stride, w, h, fx, fy);
+        case 3:
+            return mirror_in_place<3>(scan0, stride, w, h, fx, fy);
+        case 4:
+            return mirror_in_place<4>(scan0, stride, w, h, fx, fy);
+        case 6:
+            return mirror_in_place<6>(scan0, stride, w, h, fx, fy);
+        default:
+            return mirror_in_place<8>(scan0, stride, w, h, fx, fy);
     }
 }
 
@@ -164,10 +196,15 @@ GpStatus GdipImageRotateFlip(GpImage image, RotateFlipType type) {
     Frame& f = img->frame();
     Map m = map_of(type);
     int32_t w = m.swaps ? f.height : f.width, h = m.swaps ? f.width : f.height;
+    int bits = pixel_format_bits(f.format);
+    if (!m.swaps && bits >= 8)
+        return guarded([&] {
+            mirror_any(bits / 8, f.scan0, f.stride, f.width, f.height, m.ax < 0, m.by < 0);
+            return Gdiplus::Ok;
+        });
     return guarded([&] {
         Frame out;
         if (GpStatus s = make_frame(w, h, f.format, &out); s != Gdiplus::Ok) return s;
-        int bits = pixel_format_bits(f.format);
         if (bits < 8) {
             if (GpStatus s = rotate_indices(f, out, m); s != Gdiplus::Ok) return s;
         } else {
