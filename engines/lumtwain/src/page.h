@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "dib.h"
+#include "tone.h"
 
 namespace lumtwain {
 
@@ -48,9 +49,6 @@ int MmToPixels(double mm, double dpi);
 std::optional<DibSpec> PageDibSpec(const PageRequest& request);
 // Writes the frame's rows; keeps a copy of what it needs.
 RowWriter PageRowWriter(const PageRequest& request);
-
-// Brightness and contrast (-1000..1000, 0 neutral) as a look-up table on 8-bit samples.
-std::array<uint8_t, 256> AdjustLut(double brightness, double contrast);
 
 // Marker cell size and origin in pixels at a resolution.
 int MarkerCell(double dpi);

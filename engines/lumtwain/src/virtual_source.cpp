@@ -100,8 +100,7 @@ void VirtualSource::build_table() {
     }
     m_caps.add(CapEnum(kIcapSupportedSizes, kTwtyUint16, sizes, def_size));
     m_caps.add(CapEnum(kIcapBitDepth, kTwtyUint16, {24}, 24));
-    for (int code : {kIcapAutomaticBorderDetection, kIcapAutomaticDeskew, kIcapAutomaticRotate})
-        m_caps.add(flag(code, 0));
+    add_emulated_caps();
     for (int code : c.zero_range_caps) {
         Capability* cap = m_caps.find(code);
         if (!cap) {
