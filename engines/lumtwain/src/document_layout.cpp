@@ -253,7 +253,7 @@ DocumentContent DrawDocument(double width_mm, double height_mm, double dpi_x, do
     InkCanvas& ink = out.ink;
     ink.px_per_mm_x = dpi_x / 25.4;
     ink.px_per_mm_y = dpi_y / 25.4;
-    double w = std::ceil(width_mm * ink.px_per_mm_x), h = std::ceil(height_mm * ink.px_per_mm_y);
+    double w = std::round(width_mm * ink.px_per_mm_x), h = std::round(height_mm * ink.px_per_mm_y);
     if (!(w >= 1 && h >= 1) || w * h > double(kMaxCanvasBytes)) return out;
     ink.width = int(w);
     ink.height = int(h);

@@ -132,15 +132,16 @@ Point layout_point(const PageRequest& r, const Sheet& s, double x, double y) {
     const double t = r.skew_deg * std::numbers::pi / 180, dx = X - cx, dy = Y - cy;
     const double u = cx + dx * std::cos(t) - dy * std::sin(t) - r.dark_border_mm;
     const double v = cy + dx * std::sin(t) + dy * std::cos(t) - r.dark_border_mm;
-    const double w = r.paper_width_mm - 2 * r.dark_border_mm;
-    const double h = r.paper_height_mm - 2 * r.dark_border_mm;
+    // The layout's own size (whole pixels of its canvas), so that quarter turns map pixels
+    // onto pixels.
+    const double lw = s.layout_w, lh = s.layout_h;
     switch (r.rotation) {
         case 90:
-            return {v, w - u};
+            return {v, lh - u};
         case 180:
-            return {w - u, h - v};
+            return {lw - u, lh - v};
         case 270:
-            return {h - v, u};
+            return {lw - v, u};
         default:
             return {u, v};
     }
@@ -180,6 +181,8 @@ RowWriter DocumentRowWriter(const PageRequest& r) {
     if (!r.blank) {
         s->content = DrawDocument(s->layout_w, s->layout_h, dpi_a, dpi_b, r.seed, r.mark.page);
         if (s->content.ink.width == 0) return {};
+        s->layout_w = s->content.ink.width / s->content.ink.px_per_mm_x;
+        s->layout_h = s->content.ink.height / s->content.ink.px_per_mm_y;
     }
     s->frame_x = MmToPixels(r.left_mm, r.dpi_x);
     s->frame_y = MmToPixels(r.top_mm, r.dpi_y);
