@@ -15,7 +15,7 @@ void read_bodies(const std::vector<uint8_t>& body) {
         Reader r(body);
         std::vector<DeviceInfo> devices;
         r.i32();
-        Get(r, &devices);
+        (void)Get(r, &devices);
     }
     {
         Reader r(body);
@@ -30,7 +30,7 @@ void read_bodies(const std::vector<uint8_t>& body) {
     {
         Reader r(body);
         ScanRequest s;
-        Get(r, &s);
+        (void)Get(r, &s);
     }
 }
 

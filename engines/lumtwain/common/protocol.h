@@ -80,14 +80,14 @@ struct ScanReply {
 };
 
 void Put(Writer& w, const std::vector<DeviceInfo>& devices);
-bool Get(Reader& r, std::vector<DeviceInfo>* devices);
+[[nodiscard]] bool Get(Reader& r, std::vector<DeviceInfo>* devices);
 void Put(Writer& w, const OptionInfo& o);
-bool Get(Reader& r, OptionInfo* o);
+[[nodiscard]] bool Get(Reader& r, OptionInfo* o);
 void Put(Writer& w, const OpenReply& o);
-bool Get(Reader& r, OpenReply* o);
+[[nodiscard]] bool Get(Reader& r, OpenReply* o);
 void Put(Writer& w, const ScanRequest& s);
-bool Get(Reader& r, ScanRequest* s);
+[[nodiscard]] bool Get(Reader& r, ScanRequest* s);
 void Put(Writer& w, const ScanReply& s);
-bool Get(Reader& r, ScanReply* s);
+[[nodiscard]] bool Get(Reader& r, ScanReply* s);
 
 }  // namespace lumtwain::wire

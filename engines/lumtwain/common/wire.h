@@ -76,7 +76,7 @@ struct Message {
 };
 
 // Splits a packet into a message; false for a packet too short or of an unknown kind.
-bool DecodeMessage(const uint8_t* data, size_t size, Message* out);
+[[nodiscard]] bool DecodeMessage(const uint8_t* data, size_t size, Message* out);
 std::vector<uint8_t> EncodeMessage(const Message& m);
 
 // A file descriptor closed when it goes.
@@ -104,9 +104,9 @@ class UniqueFd {
 };
 
 // Sends one message, with `fd` attached when it is not -1. False when the peer is gone.
-bool Send(int socket, const Message& m, int fd = -1);
+[[nodiscard]] bool Send(int socket, const Message& m, int fd = -1);
 // Receives one message (blocking) and the descriptor sent with it, if any. False when the
 // peer is gone or the packet is not a message; a packet longer than kMaxMessageBytes is refused.
-bool Receive(int socket, Message* m, UniqueFd* fd);
+[[nodiscard]] bool Receive(int socket, Message* m, UniqueFd* fd);
 
 }  // namespace lumtwain::wire

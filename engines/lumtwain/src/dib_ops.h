@@ -18,12 +18,12 @@ struct PixelBox {
 };
 
 // Each returns 0 with `condition` TWCC_LOWMEMORY when the new block cannot be made.
-HGLOBAL CropDib(const DibView& src, const PixelBox& box, int* condition);
+[[nodiscard]] HGLOBAL CropDib(const DibView& src, const PixelBox& box, int* condition);
 // Turns the picture by `quarter_turns` × 90° clockwise (1, 2 or 3).
-HGLOBAL TurnDib(const DibView& src, int quarter_turns, int* condition);
+[[nodiscard]] HGLOBAL TurnDib(const DibView& src, int quarter_turns, int* condition);
 // Turns the picture by `degrees` clockwise about its centre, in physical units (so that
 // unequal resolutions keep angles); uncovered corners take grey `fill`.
-HGLOBAL RotateDib(const DibView& src, double degrees, uint8_t fill, int* condition);
+[[nodiscard]] HGLOBAL RotateDib(const DibView& src, double degrees, uint8_t fill, int* condition);
 
 // A grey copy reduced by whole factors so that its pixels are about `target_dpi` square,
 // each the darkest of the pixels it stands for.

@@ -16,6 +16,6 @@ struct Emulation {
 // Applies `e` to the DIB in `block` and returns the block that holds the result (the same
 // one when nothing changed); the block passed in is the function's. 0 with `condition`
 // (TWCC_LOWMEMORY) when the result cannot be allocated; the block passed in is then freed.
-HGLOBAL ApplyEmulation(HGLOBAL block, const Emulation& e, int* condition);
+[[nodiscard]] HGLOBAL ApplyEmulation(HGLOBAL block, const Emulation& e, int* condition);
 
 }  // namespace lumtwain

@@ -32,10 +32,10 @@ class SaneLink {
     // Local devices, sorted by name; empty when the worker cannot list them.
     std::vector<wire::DeviceInfo> list_devices();
     // The device opened in the current worker, or nullopt with `condition`.
-    std::optional<wire::OpenReply> open(const std::string& device, int* condition);
+    [[nodiscard]] std::optional<wire::OpenReply> open(const std::string& device, int* condition);
     // One page into a movable global block holding its DIB; `dpi` receives the resolution
     // the device scanned at.
-    TransferResult scan(const wire::ScanRequest& request, double* dpi);
+    [[nodiscard]] TransferResult scan(const wire::ScanRequest& request, double* dpi);
     // Both do nothing when the handle belongs to an earlier worker.
     void end_batch(uint32_t handle, uint32_t generation);
     void close(uint32_t handle, uint32_t generation);
@@ -54,7 +54,7 @@ class SaneLink {
 
 // Copies a DIB the worker wrote to `fd` (`bytes` long) into a movable global block, checking
 // that it is a whole, well-formed packed DIB of 1, 8 or 24 bits. 0 with `condition` when not.
-HGLOBAL ReadWorkerDib(int fd, uint64_t bytes, int* condition);
+[[nodiscard]] HGLOBAL ReadWorkerDib(int fd, uint64_t bytes, int* condition);
 // The same check on bytes in memory (also for the fuzz target).
 bool IsWholeDib(const uint8_t* data, size_t size);
 

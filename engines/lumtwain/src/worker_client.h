@@ -36,11 +36,11 @@ class WorkerClient {
     uint32_t generation() const { return m_generation; }
 
     // Starts a worker when none runs and checks that it answers.
-    Outcome start(int timeout_ms);
+    [[nodiscard]] Outcome start(int timeout_ms);
     // Sends a request and waits for its reply. Progress messages of the request restart the
     // deadline. On Timeout and Died the worker has been killed and reaped.
-    Outcome call(wire::Kind kind, const std::vector<uint8_t>& body, int timeout_ms,
-                 wire::Message* reply, wire::UniqueFd* fd = nullptr);
+    [[nodiscard]] Outcome call(wire::Kind kind, const std::vector<uint8_t>& body, int timeout_ms,
+                               wire::Message* reply, wire::UniqueFd* fd = nullptr);
     // Asks the worker to end, waits for it briefly and kills it when it does not.
     void stop();
 

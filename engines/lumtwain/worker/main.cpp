@@ -84,7 +84,8 @@ bool Worker::scan(const wire::Message& m) {
         last = Clock::now();
         wire::Writer w;
         w.u32(uint32_t(bytes));
-        wire::Send(m_socket, {wire::Kind::Progress, m.seq, w.bytes()});
+        // An engine that went away shows at the reply.
+        (void)wire::Send(m_socket, {wire::Kind::Progress, m.seq, w.bytes()});
     };
     MemfdPage page;
     wire::ScanReply result = m_driver.scan(
