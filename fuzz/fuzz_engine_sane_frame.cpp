@@ -24,12 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 24) return 0;
     const uint8_t* p = data;
     SANE_Parameters params{};
-    params.format = SANE_Frame(take(p) % 8);
+    params.format = SANE_Frame(uint32_t(take(p)) % 8);
     params.last_frame = SANE_TRUE;
     params.bytes_per_line = take(p);
     params.pixels_per_line = take(p);
     params.lines = take(p);
-    params.depth = take(p) % 20;
+    params.depth = int(uint32_t(take(p)) % 20);
     int pixel_type = int(uint32_t(take(p)) % 3);
     if (!lumtwain::CheckFrameParameters(params).empty()) return 0;
     lumtwain::FrameSet frames;

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "codes.h"
 #include "engine/engine_fixture.h"
@@ -230,6 +231,24 @@ TEST_F(SaneWorkerTest, ClosingTheManagerEndsTheWorker) {
     EXPECT_EQ(workers().size(), 1u);
     ASSERT_EQ(LUMTWAIN_CloseSourceManager(0), 1);
     EXPECT_TRUE(workers().empty());
+    EXPECT_EQ(zombies(), 0);
+}
+
+// Sessions belong to their threads, and so do their workers: two threads scan side by side.
+TEST_F(SaneWorkerTest, EachThreadHasAWorkerOfItsOwn) {
+    int pages[2] = {0, 0};
+    auto scan = [&](int i) {
+        setenv("LUMTWAIN_SANE", "1", 1);
+        if (LUMTWAIN_OpenSource(fake("good").c_str()) != 1) return;
+        for (int n = 0; n < 5; ++n) pages[i] += !TakeBlock(LUMTWAIN_AcquireNative(0)).empty();
+        LUMTWAIN_UnloadSourceManager();
+    };
+    std::thread a(scan, 0), b(scan, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ(pages[0], 5);
+    EXPECT_EQ(pages[1], 5);
+    EXPECT_TRUE(workers().empty()) << "each thread's worker ended with its manager";
     EXPECT_EQ(zombies(), 0);
 }
 
