@@ -5,7 +5,8 @@
 //   Hello      -> Reply: u32 protocol version
 //   ListDevices-> Reply: i32 status, devices
 //   Open name  -> Reply: OpenReply
-//   Scan       -> Progress*, Reply: ScanReply (+ a memfd holding the DIB when status is GOOD)
+//   Scan       -> Progress*, Reply: ScanReply (+ a memfd holding the DIB when status is GOOD;
+//                 the same memfd is written again for the next page)
 //   EndBatch h, Close h -> Reply: i32 status
 //   Exit       -> Reply, then the worker stops libsane and ends
 #pragma once

@@ -2,7 +2,6 @@
 // backend that hangs or crashes takes only this process with it. The engine starts it with
 // one end of a SOCK_SEQPACKET socket pair as `--fd N` and its own pid as `--parent P`, sends
 // requests (common/protocol.h) and kills it when it stops answering.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -22,33 +21,36 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A page's DIB in a sealed memfd, which the engine reads without a copy through the socket.
-class MemfdPage {
+// The pages' memory, shared with the engine: one memfd that grows to the largest page and is
+// written again for each page, so that its memory is faulted in once, not for every page.
+// The engine copies a page out (with pread, so it never maps the file) before it asks for the
+// next one.
+class PageMemory {
   public:
-    ~MemfdPage() { unmap(); }
-    uint8_t* create(size_t bytes) {
-        m_fd.reset(memfd_create("lumtwain-page", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-        if (!m_fd || ftruncate(m_fd.get(), off_t(bytes)) != 0) return nullptr;
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd.get(), 0);
-        if (p == MAP_FAILED) return nullptr;
-        m_map = p;
-        m_size = bytes;
-        return static_cast<uint8_t*>(p);
+    ~PageMemory() { unmap(); }
+    uint8_t* reserve(size_t bytes) {
+        if (!m_fd) m_fd.reset(memfd_create("lumtwain-page", MFD_CLOEXEC));
+        if (!m_fd) return nullptr;
+        if (bytes > m_size) {
+            unmap();
+            if (ftruncate(m_fd.get(), off_t(bytes)) != 0) return nullptr;
+            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd.get(), 0);
+            if (p == MAP_FAILED) return nullptr;
+            m_map = static_cast<uint8_t*>(p);
+            m_size = bytes;
+        }
+        return m_map;
     }
-    // The descriptor to send, its contents fixed for good.
-    int seal() {
-        unmap();
-        fcntl(m_fd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
-        return m_fd.get();
-    }
+    int fd() const { return m_fd.get(); }
 
   private:
     void unmap() {
         if (m_map) munmap(m_map, m_size);
         m_map = nullptr;
+        m_size = 0;
     }
     wire::UniqueFd m_fd;
-    void* m_map = nullptr;
+    uint8_t* m_map = nullptr;
     size_t m_size = 0;
 };
 
@@ -71,6 +73,7 @@ class Worker {
 
     int m_socket;
     SaneDriver m_driver;
+    PageMemory m_pages;
 };
 
 bool Worker::scan(const wire::Message& m) {
@@ -87,12 +90,11 @@ bool Worker::scan(const wire::Message& m) {
         // An engine that went away shows at the reply.
         (void)wire::Send(m_socket, {wire::Kind::Progress, m.seq, w.bytes()});
     };
-    MemfdPage page;
     wire::ScanReply result = m_driver.scan(
-        request, [&](size_t bytes) { return page.create(bytes); }, progress);
+        request, [&](size_t bytes) { return m_pages.reserve(bytes); }, progress);
     wire::Writer w;
     wire::Put(w, result);
-    return reply(m.seq, w, result.status == SANE_STATUS_GOOD ? page.seal() : -1);
+    return reply(m.seq, w, result.status == SANE_STATUS_GOOD ? m_pages.fd() : -1);
 }
 
 bool Worker::handle(const wire::Message& m) {
