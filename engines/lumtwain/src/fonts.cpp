@@ -12,12 +12,12 @@ namespace {
 
 // The file of an installed face of `family` in `style`, or empty. FcFontList only lists
 // faces that exist, so a substitute family is never taken for the one asked for.
-std::string find_face(const char* family, const char* style) {
+std::string find_face(FcConfig* config, const char* family, const char* style) {
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
     FcPatternAddString(pattern, FC_STYLE, reinterpret_cast<const FcChar8*>(style));
     FcObjectSet* objects = FcObjectSetBuild(FC_FILE, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pattern, objects);
+    FcFontSet* set = FcFontList(config, pattern, objects);
     std::string file;
     FcChar8* path = nullptr;
     if (set && set->nfont > 0 &&
@@ -39,10 +39,14 @@ const FontFiles& LiberationSans() {
     static FontFiles files;
     static std::once_flag once;
     std::call_once(once, [] {
-        if (!FcInit()) return;
-        files.regular = find_face("Liberation Sans", "Regular");
-        files.bold = find_face("Liberation Sans", "Bold");
+        // A configuration of our own, gone once the files are known: the library keeps no
+        // fontconfig state behind.
+        FcConfig* config = FcInitLoadConfigAndFonts();
+        if (!config) return;
+        files.regular = find_face(config, "Liberation Sans", "Regular");
+        files.bold = find_face(config, "Liberation Sans", "Bold");
         if (files.bold.empty()) files.bold = files.regular;
+        FcConfigDestroy(config);
     });
     return files;
 }
