@@ -1,4 +1,6 @@
 // Cropping, bands and borders, rotation, resizing and the colour-depth conversions.
+#include <algorithm>
+#include <cstdlib>
 #include <random>
 
 #include "editing_fixture.h"
@@ -242,6 +244,57 @@ TEST_F(Geometry, FourBitsTakeTheNearestFixedColour) {
     SafeArray<int32_t> many(0, 17);
     EXPECT_EQ(control->ConvertTo4BppPal(many), 2);
     EXPECT_EQ(control->ConvertTo4BppPal(SafeArray<int32_t>()), 2);
+}
+
+// Few colours survive the octree exactly; a page of more colours keeps at most 256 of them, each
+// pixel on one of its palette's colours.
+TEST_F(Geometry, EightBitsThroughTheOctree) {
+    const ARGB few[] = {rgb(255, 0, 0), rgb(0, 128, 0), rgb(10, 20, 30), rgb(255, 255, 255)};
+    make(8, 6, PixelFormat24bppRGB, [&](int x, int y) { return few[(x + 2 * y) % 4]; });
+    ASSERT_EQ(control->SetHorizontalResolution(150), 0);
+    ASSERT_EQ(control->ConvertTo8Bpp(), 0);
+    PixelFormat f = 0;
+    ASSERT_EQ(modGdiplus::GetPixelFormatValue(native(), f), 0);
+    EXPECT_EQ(f, PixelFormat8bppIndexed);
+    EXPECT_FLOAT_EQ(control->GetHorizontalResolution(), 150);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(at(x, y), few[(x + 2 * y) % 4]) << x << "," << y;
+
+    make(64, 64, PixelFormat24bppRGB, [](int x, int y) { return rgb(x * 4, y * 4, (x ^ y) * 4); });
+    ASSERT_EQ(control->ConvertTo8Bpp(), 0);
+    ASSERT_GT(palette().size(), 16u);
+    ASSERT_LE(palette().size(), 256u);
+    int worst = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            ARGB got = at(x, y), want = rgb(x * 4, y * 4, (x ^ y) * 4);
+            int d = 0;
+            for (int shift : {0, 8, 16})
+                d += std::abs(int(got >> shift & 255) - int(want >> shift & 255));
+            worst = std::max(worst, d);
+        }
+    EXPECT_LE(worst, 48);  // summed over the channels; the tree merges its deepest levels first
+}
+
+// The pixel copies keep what their format can hold: 5 bits a channel at 16 bits, everything of a
+// 24-bit pixel at 48 and 64 bits (so a round trip back to 24 bits is exact).
+TEST_F(Geometry, PixelCopiesHoldTheirChannels) {
+    auto page = [](int x, int y) { return rgb(x * 37 % 256, y * 53 % 256, (x + y) * 11 % 256); };
+    make(9, 7, PixelFormat24bppRGB, page);
+    ASSERT_EQ(control->ConvertTo16Bpp(), 0);
+    auto five = [](int v) { return (v >> 3) << 3 | (v >> 3) >> 2; };
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) {
+            ARGB p = page(x, y);
+            ASSERT_EQ(at(x, y), rgb(five(p >> 16 & 255), five(p >> 8 & 255), five(p & 255)));
+        }
+    for (auto wide : {&twain::ConvertTo48Bpp, &twain::ConvertTo64Bpp, &twain::ConvertTo32Bpp}) {
+        make(9, 7, PixelFormat24bppRGB, page);
+        ASSERT_EQ((control.get()->*wide)(), 0);
+        ASSERT_EQ(control->ConvertTo24Bpp(), 0);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 9; ++x) ASSERT_EQ(at(x, y), page(x, y)) << x << "," << y;
+    }
 }
 
 TEST_F(Geometry, HalftoneChangesOnlyTheFlags) {
