@@ -249,6 +249,72 @@ class Editing(unittest.TestCase):
         self.assertEqual((box2[0] - box[0], box2[1] - box[1]), (1, 1), "the box starts one pixel further")
         self.assertEqual(t.DrawText("x", 1, 1, 20, sFontName="NoSuchFontAnywhere"), 14)
 
+    # ---- every member, through the module -----------------------------------------------------
+
+    def test_every_member_without_an_image(self):
+        t = lt.twain()
+        unchanged = [("SetNegativeEffect",), ("SetBrightnessEffect", 10), ("SetContrastEffect", 10),
+                     ("SetGammaCorrectionEffect", 120), ("SetSaturationEffect", 10), ("SetSepiaEffect",),
+                     ("SetStretchContrastEffect",), ("SetSoftenEffect", 50), ("SetSmoothEffect",),
+                     ("Crop", 1, 1, 2, 2), ("CropTop", 1), ("CropBottom", 1), ("CropLeft", 1), ("CropRight", 1),
+                     ("CropWhiteBands",), ("CropBlackBands",), ("Resize", 10, 10),
+                     ("ConvertTo1Bpp",), ("ConvertTo4Bpp",), ("ConvertTo4BppPal", [-1, -16777216]),
+                     ("ConvertTo8Bpp",), ("DrawText", "x", 1, 1, 10), ("DrawTextBackColor", "x", 1, 1, 10),
+                     ("DrawRotatedText", 30, "x", 1, 1, 10), ("DrawRotatedTextBackColor", 30, "x", 1, 1, 10),
+                     ("DrawTextBox", "x", 1, 1, 20, 20, 10), ("DrawTextGradient", "x", 1, 1, -1, -16777216, 10),
+                     ("DrawTextTexture", "x", 1, 1, "/nonexistent.png", 10), ("CopyRegionToClipboard", 1, 1, 2, 2)]
+        engine_on_zero = [("Rotate", 1), ("CopyToClipboard",), ("DisplayImageOnHDC", 1, 1, 1, 10, 10),
+                          ("DisplayImageOnHwnd", 1, 1, 1, 10, 10),
+                          ("DisplayImageRectOnHDC", 1, 1, 1, 10, 10, 1, 1, 5, 5),
+                          ("DisplayImageRectOnHwnd", 1, 1, 1, 10, 10, 1, 1, 5, 5), ("ConvertTo16Bpp",),
+                          ("ConvertTo24Bpp",), ("ConvertTo32Bpp",), ("ConvertTo48Bpp",), ("ConvertTo64Bpp",),
+                          ("CropBorders2", 90, 1), ("CropBorders",), ("ColorPaletteSet", [-1]), ("ColorPaletteConvertToHalftone",)]
+        for call in unchanged:
+            self.assertEqual(getattr(t, call[0])(*call[1:]), 0, call[0])
+        self.assertFalse(t.IsBlank())
+        for call in engine_on_zero:
+            self.assertEqual(getattr(t, call[0])(*call[1:]), 2, call[0])
+            t.GetRGB(0, 0, 0)  # no status of its own
+            self.assertEqual(t.GetStat(), 2, call[0])
+        self.assertEqual(t.ColorPaletteGetColorsCount(), 0)
+        self.assertEqual(tuple(t.ColorPaletteGet())[0], 2)
+        for call in unchanged:
+            self.assertEqual(getattr(t, call[0])(*call[1:]), 2, call[0] + " keeps the last status")
+        t.FiltersToZone(1, 1, 5, 5)
+        t.FiltersToPicture()
+        t.DeleteClipboardData()
+        t.FontSetUnit(lt.UnitMode.UnitPixel)
+        self.assertEqual(t.FontGetUnit(), lt.UnitMode.UnitPixel)
+
+    def test_every_member_on_an_image(self):
+        texture = os.path.join(self.dir.name, "texture.png")
+        Image.new("RGB", (4, 4), (200, 0, 0)).save(texture)
+        t = self.scan(self.random_image(40, 30, 7))
+        t.FontSetUnit(lt.UnitMode.UnitPixel)
+        calls = [("FiltersToZone", 2, 2, 10, 10), ("SetBrightnessEffect", 10), ("SetContrastEffect", 10),
+                 ("SetGammaCorrectionEffect", 120), ("SetSaturationEffect", 20), ("SetSepiaEffect",),
+                 ("SetStretchContrastEffect",), ("SetNegativeEffect",), ("SetSoftenEffect", 50),
+                 ("SetSmoothEffect",), ("FiltersToPicture",), ("CropTop", 1), ("CropBottom", 1), ("CropLeft", 1),
+                 ("CropRight", 1), ("Crop", 2, 2, 30, 20), ("CropWhiteBands",), ("CropBlackBands",),
+                 ("CropBorders",), ("CropBorders2", 90, 3), ("Rotate", 1), ("Resize", 40, 60, 7),
+                 ("DrawText", "x", 1, 1, 10), ("DrawTextBackColor", "x", 5, 5, 10),
+                 ("DrawRotatedText", 30, "x", 10, 10, 10), ("DrawRotatedTextBackColor", 60, "x", 20, 20, 10),
+                 ("DrawTextBox", "xy", 1, 30, 30, 20, 10), ("DrawTextGradient", "x", 1, 40, -1, -16777216, 12),
+                 ("DrawTextTexture", "x", 20, 40, texture, 12), ("CopyToClipboard",),
+                 ("CopyRegionToClipboard", 1, 1, 5, 5), ("ConvertTo16Bpp",), ("ConvertTo32Bpp",),
+                 ("ConvertTo48Bpp",), ("ConvertTo64Bpp",), ("ConvertTo24Bpp",), ("ConvertTo1Bpp",),
+                 ("ConvertTo24Bpp",), ("ConvertTo4Bpp",), ("ColorPaletteConvertToHalftone",),
+                 ("ColorPaletteSet", [-1] * 8 + [-16777216] * 8), ("ConvertTo24Bpp",),
+                 ("ConvertTo4BppPal", [-1, -16777216, -65536]), ("ConvertTo24Bpp",), ("ConvertTo8Bpp",)]
+        for call in calls:
+            result = getattr(t, call[0])(*call[1:])
+            self.assertIn(result, (0, None), call[0])
+            self.assertEqual(t.GetStat(), 0, call[0])
+        self.assertEqual((t.GetWidth(), t.GetHeight()), (40, 60))
+        self.assertEqual(t.GetPixelFormat(), "8bppIndexed")
+        self.assertGreater(t.ColorPaletteGetColorsCount(), 1)
+        t.DeleteClipboardData()
+
 
 class LumscanEditing(unittest.TestCase):
     def test_options_apply_per_page_in_order(self):
