@@ -224,6 +224,27 @@ TEST_F(Geometry, ThresholdsOfTheOneBitConversion) {
     EXPECT_EQ(at(2, 0), rgb(0, 0, 0));
 }
 
+// Whole rows of both source depths, with channels on either side of the threshold and widths
+// that leave a tail after the runs of 8 and 16.
+TEST_F(Geometry, OneBitThresholdOnWideRows) {
+    for (PixelFormat format : {PixelFormat24bppRGB, PixelFormat32bppARGB, PixelFormat32bppRGB})
+        for (int w : {16, 53, 67}) {
+            std::mt19937 rng(uint32_t(w * 7 + format));
+            std::vector<ARGB> px(size_t(w) * 3);
+            for (ARGB& c : px)
+                c = rgb(118 + int(rng() % 16), 118 + int(rng() % 16), 118 + int(rng() % 16),
+                        int(rng() % 256));
+            make(w, 3, format, [&](int x, int y) { return px[size_t(y) * w + x]; });
+            ASSERT_EQ(control->ConvertTo1Bpp(), 0);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < w; ++x) {
+                    ARGB c = px[size_t(y) * w + x];
+                    bool white = (c >> 16 & 255) > 125 && (c >> 8 & 255) > 125 && (c & 255) > 125;
+                    ASSERT_EQ(bit1(x, y), int(white)) << format << " " << w << " " << x << "," << y;
+                }
+        }
+}
+
 TEST_F(Geometry, FourBitsTakeTheNearestFixedColour) {
     make(3, 1, PixelFormat32bppARGB, [](int x, int) {
         return x == 0 ? rgb(200, 200, 200) : x == 1 ? rgb(100, 0, 0) : rgb(0, 0, 0, 0);
