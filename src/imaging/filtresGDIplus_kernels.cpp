@@ -263,14 +263,63 @@ EngineStatus sepia(const Pixels& px, float h, float s, float f) {
 
 // In place, row by row from the top and left to right: the left and upper neighbours are
 // already the new values. Border pixels stay.
+//
+// With a non-negative weight every sum fits a table of quotients. Then each row first adds up
+// what does not depend on the row's new values (centre, right, below and the finished row
+// above), and only the left neighbour is carried along the row.
+// Centre × weight + right + below + above of every byte from `from` to `to` of a row; the
+// weight is at most 252, so the sums fit 16 bits.
+void row_sums(const uint8_t* __restrict cur, const uint8_t* __restrict up,
+              const uint8_t* __restrict down, int right, size_t from, size_t to, uint16_t w,
+              uint16_t* __restrict sums) {
+    const __m128i zero = _mm_setzero_si128(), wv = _mm_set1_epi16(short(w));
+    auto widen = [&](const uint8_t* p, bool high) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        return high ? _mm_unpackhi_epi8(v, zero) : _mm_unpacklo_epi8(v, zero);
+    };
+    size_t i = from;
+    for (; i + 16 <= to; i += 16)
+        for (int half = 0; half < 2; ++half) {
+            __m128i n = _mm_mullo_epi16(widen(cur + i, half), wv);
+            n = _mm_add_epi16(n, widen(cur + i + right, half));
+            n = _mm_add_epi16(n, _mm_add_epi16(widen(down + i, half), widen(up + i, half)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i + 8 * half), n);
+        }
+    for (; i < to; ++i) sums[i] = uint16_t(w * cur[i] + cur[i + right] + down[i] + up[i]);
+}
+
+// Each row first adds up what does not depend on the row's new values (centre, right, below and
+// the finished row above); only the left neighbour is carried along the row.
+template <int B>
+void soften_by_table(const Pixels& px, int32_t w, const std::vector<uint8_t>& quotient) {
+    const int32_t width = px.width, height = px.height;
+    if (width < 3) return;  // no pixel inside the border
+    std::vector<uint16_t> sums(size_t(width) * B);
+    const uint8_t* q = quotient.data();
+    for (int32_t y = 1; y + 1 < height; ++y) {
+        uint8_t* cur = px.row(y);
+        row_sums(cur, px.row(y - 1), px.row(y + 1), B, B, size_t(width - 1) * B, uint16_t(w),
+                 sums.data());
+        uint32_t left0 = cur[0], left1 = cur[1], left2 = cur[2];
+        const uint16_t* n = sums.data() + B;
+        uint8_t* out = cur + B;
+        for (int32_t x = 1; x + 1 < width; ++x, n += B, out += B) {
+            left0 = q[n[0] + left0];
+            left1 = q[n[1] + left1];
+            left2 = q[n[2] + left2];
+            out[0] = uint8_t(left0), out[1] = uint8_t(left1), out[2] = uint8_t(left2);
+        }
+    }
+}
+
 template <int B>
 EngineStatus soften_rows(const Pixels& px, int64_t w, int64_t d) {
     int64_t max_sum = (w + 4) * 255;
-    std::vector<uint8_t> quotient;
-    bool table = w >= 0 && max_sum < (1 << 22);
-    if (table) {
-        quotient.resize(size_t(max_sum) + 1);
+    if (w >= 0 && w <= 252) {
+        std::vector<uint8_t> quotient(size_t(max_sum) + 1);
         for (int64_t n = 0; n <= max_sum; ++n) quotient[size_t(n)] = uint8_t(n / d);
+        soften_by_table<B>(px, int32_t(w), quotient);
+        return 0;
     }
     for (int32_t y = 1; y + 1 < px.height; ++y) {
         const uint8_t* up = px.row(y - 1);
@@ -281,10 +330,6 @@ EngineStatus soften_rows(const Pixels& px, int64_t w, int64_t d) {
             for (int c = 0; c < 3; ++c) {
                 int64_t n =
                     w * cur[k + c] + cur[k + B + c] + cur[k - B + c] + down[k + c] + up[k + c];
-                if (table) {
-                    cur[k + c] = quotient[size_t(n)];
-                    continue;
-                }
                 int64_t q = n / d;
                 if (q < 0 || q > 255) return 1;  // not a byte
                 cur[k + c] = uint8_t(q);

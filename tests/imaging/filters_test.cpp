@@ -1,4 +1,6 @@
 // The effects, pixel-exact against values worked out by hand from the kernels' definitions.
+#include <random>
+
 #include "editing_fixture.h"
 #include "imaging/filtresGDIplus.h"
 
@@ -107,6 +109,37 @@ TEST_F(Filters, SmoothWorksInPlaceFromTheTopLeft) {
     ASSERT_EQ(control->SetSmoothEffect(), 0);
     EXPECT_EQ(at(1, 1), rgb(50, 50, 50));  // 250 \ 5
     EXPECT_EQ(at(2, 1), rgb(10, 10, 10));  // left neighbour is now 50: 50 \ 5
+}
+
+// Rows long enough for the 16-byte sums, in every working layout, against the in-place rule
+// worked pixel by pixel here; alpha stays.
+TEST_F(Filters, SoftenMatchesTheInPlaceRuleOnEveryLayout) {
+    const int W = 37, H = 9;
+    std::mt19937 rng(5);
+    std::vector<ARGB> src(W * H);
+    for (ARGB& c : src) c = ARGB(rng()) | 0x80000000u;
+    for (PixelFormat format : {PixelFormat24bppRGB, PixelFormat32bppRGB, PixelFormat32bppARGB})
+        for (int value : {50, 101, -151, -152}) {
+            make(W, H, format, [&](int x, int y) { return src[size_t(y * W + x)]; });
+            std::vector<ARGB> want(W * H);
+            for (int i = 0; i < W * H; ++i) want[size_t(i)] = at(i % W, i / W);
+            int w = 101 - value, d = w + 4;
+            for (int y = 1; y + 1 < H; ++y)
+                for (int x = 1; x + 1 < W; ++x) {
+                    auto ch = [&](int k, int s) { return int(want[size_t(k)] >> s & 255); };
+                    int k = y * W + x;
+                    ARGB out = want[size_t(k)] & 0xFF000000u;
+                    for (int s : {0, 8, 16})
+                        out |= ARGB((w * ch(k, s) + ch(k + 1, s) + ch(k - 1, s) + ch(k + W, s) +
+                                     ch(k - W, s)) /
+                                    d)
+                               << s;
+                    want[size_t(k)] = out;
+                }
+            ASSERT_EQ(control->SetSoftenEffect(value), 0);
+            for (int i = 0; i < W * H; ++i)
+                ASSERT_EQ(at(i % W, i / W), want[size_t(i)]) << format << " " << value << " " << i;
+        }
 }
 
 TEST_F(Filters, SoftenOutsideTheByteRangeFailsUnchanged) {

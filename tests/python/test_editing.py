@@ -123,7 +123,7 @@ class Editing(unittest.TestCase):
 
     def test_smooth_and_soften_in_place_leave_the_border(self):
         src = self.random_image(21, 17, 3)
-        for value in (None, 50, 100):
+        for value in (None, 50, 100, 101, -151, -152):  # weights 1, 51, 1, 0 and 252, 253
             t = self.scan(src)
             self.assertEqual(t.SetSmoothEffect() if value is None else t.SetSoftenEffect(value), 0)
             w = 1 if value is None else 101 - value
