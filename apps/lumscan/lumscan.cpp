@@ -31,11 +31,11 @@ struct Options {
     int compression = 2;  // LZW
     bool ftp_active = false;
     struct Edit {
-        std::string name;      // the option without its dashes
+        std::string name;  // the option without its dashes
         std::vector<int> args;
     };
-    std::vector<Edit> edits;   // applied to each page in the order given
-    int skip_blank = -1;       // the blank test's confidence, or -1
+    std::vector<Edit> edits;           // applied to each page in the order given
+    int skip_blank = -1;               // the blank test's confidence, or -1
     std::vector<std::string> outputs;  // with --multipage the first .tif collects every page
 };
 
@@ -283,7 +283,8 @@ bool parse_pixel_type(const std::string& s, int* out) {
 }
 
 // "1,2,3" into numbers; an error names the option.
-std::vector<int> numbers(const std::string& option, const std::string& text, char sep, size_t count) {
+std::vector<int> numbers(const std::string& option, const std::string& text, char sep,
+                         size_t count) {
     std::vector<int> out;
     size_t at = 0;
     while (at <= text.size()) {
@@ -291,7 +292,8 @@ std::vector<int> numbers(const std::string& option, const std::string& text, cha
         std::string part = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
         char* stop = nullptr;
         long v = std::strtol(part.c_str(), &stop, 10);
-        if (part.empty() || *stop) throw std::runtime_error("bad value for " + option + ": " + text);
+        if (part.empty() || *stop)
+            throw std::runtime_error("bad value for " + option + ": " + text);
         out.push_back(int(v));
         if (end == std::string::npos) break;
         at = end + 1;
@@ -303,14 +305,18 @@ std::vector<int> numbers(const std::string& option, const std::string& text, cha
 // An editing option; false when `a` is not one.
 template <class Value>
 bool parse_edit(const std::string& a, Value&& value, Options* o) {
-    static const char* const kPlain[] = {"--smooth", "--sepia", "--negative", "--stretch-contrast",
-                                         "--crop-bands", "--crop-black-bands", "--bw"};
-    static const char* const kOne[] = {"--brightness", "--contrast", "--saturation", "--gamma",
-                                       "--soften", "--crop-top", "--crop-bottom", "--crop-left",
+    static const char* const kPlain[] = {
+        "--smooth",           "--sepia", "--negative", "--stretch-contrast", "--crop-bands",
+        "--crop-black-bands", "--bw"};
+    static const char* const kOne[] = {"--brightness", "--contrast", "--saturation",  "--gamma",
+                                       "--soften",     "--crop-top", "--crop-bottom", "--crop-left",
                                        "--crop-right", "--depth"};
     std::string name = a, inline_value;
-    if (size_t eq = a.find('='); eq != std::string::npos) name = a.substr(0, eq), inline_value = a.substr(eq + 1);
-    auto add = [&](std::vector<int> args) { o->edits.push_back({name.substr(2), std::move(args)}); };
+    if (size_t eq = a.find('='); eq != std::string::npos)
+        name = a.substr(0, eq), inline_value = a.substr(eq + 1);
+    auto add = [&](std::vector<int> args) {
+        o->edits.push_back({name.substr(2), std::move(args)});
+    };
     for (const char* p : kPlain)
         if (a == p) return add({}), true;
     for (const char* p : kOne)
@@ -329,7 +335,8 @@ bool parse_edit(const std::string& a, Value&& value, Options* o) {
         size.push_back(colon == std::string::npos ? 7 : numbers(a, v.substr(colon + 1), ',', 1)[0]);
         return add(size), true;
     }
-    if (name == "--crop-borders") return add({inline_value.empty() ? 90 : numbers(a, inline_value, ',', 1)[0]}), true;
+    if (name == "--crop-borders")
+        return add({inline_value.empty() ? 90 : numbers(a, inline_value, ',', 1)[0]}), true;
     if (name == "--skip-blank") {
         o->skip_blank = inline_value.empty() ? 98 : numbers(a, inline_value, ',', 1)[0];
         return true;
@@ -363,15 +370,24 @@ int apply_edit(twain& t, const Options::Edit& e) {
     if (n == "bw") return t.ConvertTo1Bpp();
     if (n == "depth") {
         switch (v[0]) {
-            case 1: return t.ConvertTo1Bpp();
-            case 4: return t.ConvertTo4Bpp();
-            case 8: return t.ConvertTo8Bpp();
-            case 16: return t.ConvertTo16Bpp();
-            case 24: return t.ConvertTo24Bpp();
-            case 32: return t.ConvertTo32Bpp();
-            case 48: return t.ConvertTo48Bpp();
-            case 64: return t.ConvertTo64Bpp();
-            default: return 2;
+            case 1:
+                return t.ConvertTo1Bpp();
+            case 4:
+                return t.ConvertTo4Bpp();
+            case 8:
+                return t.ConvertTo8Bpp();
+            case 16:
+                return t.ConvertTo16Bpp();
+            case 24:
+                return t.ConvertTo24Bpp();
+            case 32:
+                return t.ConvertTo32Bpp();
+            case 48:
+                return t.ConvertTo48Bpp();
+            case 64:
+                return t.ConvertTo64Bpp();
+            default:
+                return 2;
         }
     }
     return 2;
@@ -384,11 +400,13 @@ int edit_page(twain& t, const Options& o, int page, bool* skip) {
         std::fprintf(stderr, ", %s", e.name.c_str());
         if (int status = apply_edit(t, e); status != 0) {
             std::fprintf(stderr, "\n");
-            return fail("page " + std::to_string(page) + ": " + e.name + " failed: " + describe_failure(status));
+            return fail("page " + std::to_string(page) + ": " + e.name +
+                        " failed: " + describe_failure(status));
         }
     }
     if (!o.edits.empty())
-        std::fprintf(stderr, " -> %dx%d %s", t.GetWidth(), t.GetHeight(), t.GetPixelFormat().c_str());
+        std::fprintf(stderr, " -> %dx%d %s", t.GetWidth(), t.GetHeight(),
+                     t.GetPixelFormat().c_str());
     if (o.skip_blank >= 0 && t.IsBlank(o.skip_blank)) *skip = true;
     return 0;
 }
@@ -415,7 +433,8 @@ int parse(int argc, char** argv, Options* o) {
             if (!parse_compression(value(), &o->compression))
                 throw std::runtime_error("bad compression");
         } else if (parse_edit(a, value, o)) {
-        } else if (!a.empty() && a[0] == '-') throw std::runtime_error("unknown option " + a);
+        } else if (!a.empty() && a[0] == '-')
+            throw std::runtime_error("unknown option " + a);
         else o->outputs.push_back(a);
     }
     if (o->outputs.empty()) throw std::runtime_error("no OUTPUT given");

@@ -276,11 +276,11 @@ public:
                                int32_t nInterpolationMode = 0);
     int32_t DisplayImageRectOnHDC(int32_t nHDC, int32_t nDstX, int32_t nDstY, int32_t nDstWidth,
                                   int32_t nDstHeight, int32_t nSrcX, int32_t nSrcY,
-                                  int32_t nSrcWidth, int32_t nSrcHeight,
-                                  int32_t nSmoothingMode = 3, int32_t nInterpolationMode = 0);
-    int32_t DisplayImageRectOnHwnd(int32_t nHWND, int32_t nDstX, int32_t nDstY,
-                                   int32_t nDstWidth, int32_t nDstHeight, int32_t nSrcX,
-                                   int32_t nSrcY, int32_t nSrcWidth, int32_t nSrcHeight,
+                                  int32_t nSrcWidth, int32_t nSrcHeight, int32_t nSmoothingMode = 3,
+                                  int32_t nInterpolationMode = 0);
+    int32_t DisplayImageRectOnHwnd(int32_t nHWND, int32_t nDstX, int32_t nDstY, int32_t nDstWidth,
+                                   int32_t nDstHeight, int32_t nSrcX, int32_t nSrcY,
+                                   int32_t nSrcWidth, int32_t nSrcHeight,
                                    int32_t nSmoothingMode = 3, int32_t nInterpolationMode = 0);
     int32_t DrawText(const std::string& sText, int32_t nDstX, int32_t nDstY, int32_t nFontHeight,
                      int32_t nFontStyle = 0, int32_t nColor = -16777216,
@@ -290,9 +290,8 @@ public:
                               int32_t nColor = -16777216, const std::string& sFontName = "Arial",
                               int32_t nBackColor = -1, bool bAntiAlias = true);
     int32_t DrawRotatedText(int32_t nAngle, const std::string& sText, int32_t nDstX, int32_t nDstY,
-                            int32_t nFontHeight, int32_t nFontStyle = 0,
-                            int32_t nColor = -16777216, const std::string& sFontName = "Arial",
-                            bool bAntiAlias = true);
+                            int32_t nFontHeight, int32_t nFontStyle = 0, int32_t nColor = -16777216,
+                            const std::string& sFontName = "Arial", bool bAntiAlias = true);
     int32_t DrawRotatedTextBackColor(int32_t nAngle, const std::string& sText, int32_t nDstX,
                                      int32_t nDstY, int32_t nFontHeight, int32_t nFontStyle = 0,
                                      int32_t nColor = -16777216,
@@ -322,8 +321,7 @@ public:
     // ComError 5 for a negative one and takes a component above 255 as 255.
     int32_t ARGB(int32_t nAlpha, int32_t nRed, int32_t nGreen, int32_t nBlue);
     int32_t GetRGB(int32_t nRed, int32_t nGreen, int32_t nBlue);
-    void ColorGetRGBFromRGBValue(int32_t nRGBValue, uint8_t& nRed, uint8_t& nGreen,
-                                 uint8_t& nBlue);
+    void ColorGetRGBFromRGBValue(int32_t nRGBValue, uint8_t& nRed, uint8_t& nGreen, uint8_t& nBlue);
     void ColorGetRGBFromRGBValuel(int32_t nRGBValue, int32_t& nRed, int32_t& nGreen,
                                   int32_t& nBlue);
     void ColorGetARGBFromARGBValue(int32_t nARGBValue, uint8_t& nAlpha, uint8_t& nRed,
@@ -365,16 +363,17 @@ private:
     void RestoreImageState(int32_t image);
     int32_t store(int32_t status) { return m_lastStatus = status; }
     // Editing helpers.
-    int32_t apply_effect(int32_t effect, double parameter, float h = 0, float s = 0.5f, float l = 1);
+    int32_t apply_effect(int32_t effect, double parameter, float h = 0, float s = 0.5f,
+                         float l = 1);
     bool refresh_filter_zone();
     int32_t replace_native(int32_t image, bool close_old);
     int32_t crop_uniform(int32_t confidence, uint32_t colour, int32_t skip, int32_t tolerance);
     int32_t convert_by_copy(int32_t format);
     int32_t convert_4bpp(const std::vector<uint32_t>& palette, uint32_t flags);
-    int32_t draw_text(const std::string& text, int32_t x, int32_t y, float angle,
-                      int32_t height, int32_t style, const std::string& font, bool anti_alias,
-                      int kind, uint32_t color, uint32_t color2, const std::string& texture,
-                      bool background, uint32_t back);
+    int32_t draw_text(const std::string& text, int32_t x, int32_t y, float angle, int32_t height,
+                      int32_t style, const std::string& font, bool anti_alias, int kind,
+                      uint32_t color, uint32_t color2, const std::string& texture, bool background,
+                      uint32_t back);
     int32_t display(bool dc, int32_t handle, int32_t x, int32_t y, int32_t w, int32_t h,
                     const int32_t* src, int32_t smoothing, int32_t interpolation);
     // What a member acting on the native image does without one.

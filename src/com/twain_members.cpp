@@ -395,9 +395,8 @@ std::vector<MemberInfo> clipboard_rows() {
 InterfaceInfo build() {
     InterfaceInfo iface{"_twain", kIidTwain, {}};
     for (auto group : {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
-                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows,
-                       ftp_rows, effect_rows, geometry_rows, drawing_rows, colour_rows,
-                       clipboard_rows})
+                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows, ftp_rows,
+                       effect_rows, geometry_rows, drawing_rows, colour_rows, clipboard_rows})
         for (auto& m : group()) iface.members.push_back(std::move(m));
     return iface;
 }

@@ -410,7 +410,9 @@ std::optional<std::string> InstalledFontFamily(const std::string& name) {
     return alias_target(name);
 }
 
-std::vector<std::string> InstalledFontFamilies() { return installed_families(); }
+std::vector<std::string> InstalledFontFamilies() {
+    return installed_families();
+}
 
 bool FontFamilyHasFace(const std::string& family, bool bold, bool italic) {
     if (!fontconfig_ready()) return false;
@@ -425,7 +427,8 @@ bool FontFamilyHasFace(const std::string& family, bool bold, bool italic) {
         int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
         FcPatternGetInteger(set->fonts[i], FC_WEIGHT, 0, &weight);
         FcPatternGetInteger(set->fonts[i], FC_SLANT, 0, &slant);
-        if ((weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic) return true;
+        if ((weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic)
+            return true;
     }
     return false;
 }
