@@ -133,9 +133,11 @@ TEST_F(Geometry, RotationOfEveryTypeAndDepthMatchesTheReference) {
     for (PixelFormat f : {PixelFormat1bppIndexed, PixelFormat4bppIndexed, PixelFormat8bppIndexed,
                           PixelFormat16bppRGB565, PixelFormat24bppRGB, PixelFormat32bppARGB,
                           PixelFormat48bppRGB, PixelFormat64bppARGB}) {
-        // 12 pixels of 24 bits fill their rows exactly: no padding after the last pixel.
-        for (int run = 0; run < 16; ++run) {
-            const int type = run % 8, W = run < 8 ? 13 : 12, H = run < 8 ? 7 : 5;
+        // 12 pixels of 24 bits fill their rows exactly: no padding after the last pixel. Rows of
+        // 1 and 2 pixels and even heights too.
+        const int sizes[4][2] = {{13, 7}, {12, 5}, {1, 4}, {2, 6}};
+        for (int run = 0; run < 32; ++run) {
+            const int type = run % 8, W = sizes[run / 8][0], H = sizes[run / 8][1];
             std::vector<int> seed(W * H);
             for (int& s : seed) s = int(rng() % 16);
             bool indexed = f == PixelFormat1bppIndexed || f == PixelFormat4bppIndexed ||

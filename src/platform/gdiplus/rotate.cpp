@@ -58,15 +58,31 @@ void walk(const BYTE* src, ptrdiff_t sstride, int32_t sw, int32_t sh, BYTE* dst,
     }
 }
 
-// The maps that keep rows rows work in place: rows trade places from both ends, and pixels
-// from both ends of a row. No new buffer, no copy.
+// The maps that keep rows rows work in place: rows trade places from both ends, and a mirrored
+// row goes through one row of scratch.
+//
+// `dst` := `src` reversed pixel by pixel (the rows do not overlap). Three-byte pixels move as
+// 4-byte words, each write's extra byte covered by the next one; the first read and the last
+// write take 3 bytes so that nothing past either row is touched.
 template <int B>
-void reverse_row(BYTE* r, int32_t w) {
-    BYTE t[B];
-    for (BYTE *a = r, *b = r + ptrdiff_t(w - 1) * B; a < b; a += B, b -= B) {
-        std::memcpy(t, a, B);
-        std::memcpy(a, b, B);
-        std::memcpy(b, t, B);
+void reversed_copy(const BYTE* src, BYTE* dst, int32_t w) {
+    if constexpr (B == 3) {
+        if (w < 2) {
+            std::memcpy(dst, src, size_t(w) * 3);
+            return;
+        }
+        uint32_t v = 0;
+        std::memcpy(&v, src + ptrdiff_t(w - 1) * 3, 3);
+        std::memcpy(dst, &v, 4);
+        for (int32_t x = w - 2, k = 1; x >= 1; --x, ++k) {
+            std::memcpy(&v, src + ptrdiff_t(x) * 3, 4);
+            std::memcpy(dst + ptrdiff_t(k) * 3, &v, 4);
+        }
+        std::memcpy(&v, src, 4);
+        std::memcpy(dst + ptrdiff_t(w - 1) * 3, &v, 3);
+    } else {
+        const BYTE* s = src + ptrdiff_t(w - 1) * B;
+        for (int32_t k = 0; k < w; ++k, s -= B) std::memcpy(dst + ptrdiff_t(k) * B, s, B);
     }
 }
 
@@ -74,20 +90,28 @@ template <int B>
 void mirror_in_place(BYTE* scan0, ptrdiff_t stride, int32_t w, int32_t h, bool flip_x,
                      bool flip_y) {
     auto row = [&](int32_t y) { return scan0 + ptrdiff_t(y) * stride; };
-    if (!flip_y) {
-        for (int32_t y = 0; y < h; ++y) reverse_row<B>(row(y), w);
-        return;
-    }
     size_t n = size_t(w) * B;
     std::vector<BYTE> t(n);
+    auto mirror_row = [&](BYTE* r) {
+        reversed_copy<B>(r, t.data(), w);
+        std::memcpy(r, t.data(), n);
+    };
+    if (!flip_y) {
+        for (int32_t y = 0; y < h; ++y) mirror_row(row(y));
+        return;
+    }
     for (int32_t y = 0; y < h / 2; ++y) {
         BYTE *a = row(y), *b = row(h - 1 - y);
-        std::memcpy(t.data(), a, n);
-        std::memcpy(a, b, n);
+        if (flip_x) {
+            reversed_copy<B>(a, t.data(), w);
+            reversed_copy<B>(b, a, w);
+        } else {
+            std::memcpy(t.data(), a, n);
+            std::memcpy(a, b, n);
+        }
         std::memcpy(b, t.data(), n);
-        if (flip_x) reverse_row<B>(a, w), reverse_row<B>(b, w);
     }
-    if (flip_x && h % 2) reverse_row<B>(row(h / 2), w);
+    if (flip_x && h % 2) mirror_row(row(h / 2));
 }
 
 void mirror_any(int bytes, BYTE* scan0, ptrdiff_t stride, int32_t w, int32_t h, bool fx, bool fy) {
