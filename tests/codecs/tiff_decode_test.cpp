@@ -144,11 +144,18 @@ TEST(Tiff, UnreadablePagesAreSkipped) {
     floats.width = 1, floats.height = 1, floats.bps = 32, floats.photometric = 1;
     floats.strip = {0, 0, 0x80, 0x3F};
     floats.tags = {tag_short(339, {3})};  // IEEE floating point
+    std::vector<std::string> log;
+    win::SetDebugLogHandler([&](const std::string& text) { log.push_back(text); });
     Decoded d = decode(make_tiff({floats, grey16()}));
+    win::SetDebugLogHandler(nullptr);
     ASSERT_EQ(d.status, Gdiplus::Ok);
     ASSERT_EQ(d.image->frames.size(), 1u);
+    ASSERT_EQ(log.size(), 1u) << "a skipped page is reported, not dropped silently";
+    EXPECT_NE(log[0].find("TIFF page 1 skipped"), std::string::npos) << log[0];
     EXPECT_EQ(d.frame().format, PixelFormat48bppRGB);
+    win::ClearErrorDetail();
     EXPECT_EQ(decode(make_tiff({floats})).status, Gdiplus::GenericError);
+    EXPECT_FALSE(win::GetErrorDetail().empty()) << "the failure keeps its reason";
 }
 
 TEST(TiffDamaged, TruncatedStripKeepsTheBytesThatArePresent) {

@@ -2,6 +2,8 @@
 // presence and version test.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <thread>
 
 #include "imaging/modGdiplus.h"
@@ -98,7 +100,27 @@ TEST_F(TwainCore, EngineAbsentFailsTheVersionTest) {
         FAIL() << "expected a run-time error";
     } catch (const ComError& e) {
         EXPECT_EQ(e.number(), ComError::kFileNotFound);
+        EXPECT_NE(std::string(e.what()).find("/nonexistent/liblumtwain.so"), std::string::npos)
+            << "the message names the path tried: " << e.what();
     }
+}
+
+TEST_F(TwainCore, AnEngineThatCannotBeLoadedSaysWhy) {
+    lumtest::TempDir dir;
+    std::string fake = dir.file("liblumtwain.so");
+    std::ofstream(fake) << std::string(4096, 'x');  // long enough to be read as an ELF file
+    lumtest::ScopedEnv env("LUMTWAIN_ENGINE", fake);
+    twain t;
+    try {
+        t.TwainSetHideUI(true);
+        FAIL() << "expected a run-time error";
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.number(), ComError::kErrorLoadingLibrary);
+        std::string text = e.what();
+        EXPECT_NE(text.find(fake), std::string::npos) << text;
+        EXPECT_NE(text.find("invalid ELF header"), std::string::npos) << "the loader's reason";
+    }
+    win::TakeMessageBoxes();
 }
 
 TEST_F(TwainCore, Version404FailsAnd405Passes) {

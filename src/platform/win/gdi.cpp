@@ -86,6 +86,28 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     return hbm;
 }
 
+int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
+              const BITMAPINFO* info, UINT usage) {
+    GdiBitmap* bm = find_gdi_bitmap(bitmap);
+    DibHeader h;
+    if (!bm || !bits || !info || usage != DIB_RGB_COLORS) return 0;
+    if (!ParseDibHeader(reinterpret_cast<const uint8_t*>(info), SIZE_MAX, &h) || h.compressed() ||
+        h.bits != bm->bits_per_pixel || h.width != bm->width || h.height != bm->height)
+        return 0;
+    if (start >= UINT(bm->height)) return 0;
+    lines = std::min<UINT>(lines, UINT(bm->height) - start);
+    const size_t row = std::min<size_t>(h.stride, size_t(bm->stride));
+    const auto* src = static_cast<const BYTE*>(bits);
+    for (UINT i = 0; i < lines; ++i) {
+        // Scan lines count from the bottom of a bottom-up DIB, from the top of a top-down one.
+        int line = int(start + i);
+        int y = h.top_down ? line : bm->height - 1 - line;
+        std::memcpy(bm->top_row() + ptrdiff_t(y) * bm->signed_stride(), src + size_t(i) * h.stride,
+                    row);
+    }
+    return int(lines);
+}
+
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
     return create_bitmap(width, height, 32, false);
 }

@@ -56,6 +56,11 @@ BOOL GetIconInfo(HICON icon, ICONINFO* info);  // copies of the bitmaps; the cal
 BOOL DestroyIcon(HICON icon);
 // Works for bitmaps (BITMAP), palettes (WORD entry count); returns bytes written, 0 on failure.
 int GetObject(HGDIOBJ object, int size, void* out);
+// Copies `lines` rows of `bits` (laid out as `info` says: bottom-up unless its height is
+// negative) into the bitmap from scan line `start`. The depth must be the bitmap's own;
+// returns the rows copied, 0 on failure.
+int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
+              const BITMAPINFO* info, UINT usage);
 // Bitmap colour table of a DIB section (empty for bitmaps above 8 bits).
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 
