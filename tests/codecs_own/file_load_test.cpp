@@ -42,12 +42,12 @@ protected:
 Bytes pgm() { return Bytes{'P', '5', '\n', '2', ' ', '1', '\n', '2', '5', '5', '\n', 40, 220}; }
 
 Bytes pcx_8bit(int hdpi, int vdpi) {
-    Bytes f(128, 0);
+    Bytes f(132, 0);
     f[0] = 10, f[1] = 5, f[2] = 0, f[3] = 8;
     f[8] = 2, f[10] = 0;  // 3 x 1
     f[12] = uint8_t(hdpi), f[13] = uint8_t(hdpi >> 8), f[14] = uint8_t(vdpi), f[15] = uint8_t(vdpi >> 8);
     f[65] = 1, f[66] = 4;
-    f.insert(f.end(), {10, 20, 30, 0});
+    f[128] = 10, f[129] = 20, f[130] = 30;
     return f;
 }
 
