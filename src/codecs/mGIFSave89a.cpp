@@ -17,72 +17,13 @@ LzwEncoder::LzwEncoder(int minCodeSize, Sink& out)
     m_freeCode = m_clearCode + 2;
     m_bits = m_initBits;
     m_maxCode = (1 << m_bits) - 1;
-    m_keys.fill(-1);
-    Output(m_clearCode);
-}
-
-// The dictionary holds (prefix code, pixel) strings under the key pixel * 4096 + prefix, at
-// (pixel * 16) ^ prefix, probing again with the step 5003 - slot until the key or a free
-// slot is found. It never fills: it is cleared when the 4096th code would be given.
-void LzwEncoder::Add(const uint8_t* pixels, size_t count) {
-    size_t i = 0;
-    if (!m_started && count > 0) {
-        m_prefix = pixels[0];
-        m_started = true;
-        i = 1;
-    }
-    int32_t prefix = m_prefix;
-    for (; i < count; ++i) {
-        const int32_t c = pixels[i];
-        const int32_t key = (c << 12) + prefix;
-        int slot = (c << 4) ^ prefix;
-        if (m_keys[size_t(slot)] == key) {
-            prefix = m_codes[size_t(slot)];
-            continue;
-        }
-        if (m_keys[size_t(slot)] >= 0) {
-            const int step = slot == 0 ? 1 : kTableSize - slot;
-            bool found = false;
-            do {
-                slot -= step;
-                if (slot < 0) slot += kTableSize;
-                if (m_keys[size_t(slot)] == key) {
-                    found = true;
-                    break;
-                }
-            } while (m_keys[size_t(slot)] >= 0);
-            if (found) {
-                prefix = m_codes[size_t(slot)];
-                continue;
-            }
-        }
-        Output(prefix);
-        if (m_freeCode < kMaxCode) {
-            m_codes[size_t(slot)] = uint16_t(m_freeCode++);
-            m_keys[size_t(slot)] = key;
-        } else {
-            ClearTable();
-        }
-        prefix = c;
-    }
-    m_prefix = prefix;
-}
-
-void LzwEncoder::End() {
-    if (m_started) Output(m_prefix);
-    Output(m_endCode);
-}
-
-void LzwEncoder::ClearTable() {
-    m_keys.fill(-1);
-    m_freeCode = m_clearCode + 2;
-    m_clearFlag = true;
+    m_table.fill(kEmpty);
     Output(m_clearCode);
 }
 
 // Codes are packed least significant bit first; the width grows once the next free code no
 // longer fits, and returns to the initial width after a clear.
-void LzwEncoder::Output(int32_t code) {
+inline void LzwEncoder::Output(int32_t code) {
     m_accumulator |= uint32_t(code) << m_pending;
     m_pending += m_bits;
     while (m_pending >= 8) {
@@ -111,6 +52,55 @@ void LzwEncoder::Output(int32_t code) {
         m_pending = 0;
         FlushBlock();
     }
+}
+
+
+// The dictionary holds (prefix code, pixel) strings under the key pixel * 4096 + prefix, at
+// (pixel * 16) ^ prefix, probing again with the step 5003 - slot until the key or a free
+// slot is found. It never fills: it is cleared when the 4096th code would be given.
+void LzwEncoder::Add(const uint8_t* pixels, size_t count) {
+    size_t i = 0;
+    if (!m_started && count > 0) {
+        m_prefix = pixels[0];
+        m_started = true;
+        i = 1;
+    }
+    uint32_t prefix = uint32_t(m_prefix);
+    for (; i < count; ++i) {
+        const uint32_t c = pixels[i];
+        const uint32_t key = (c << 12) + prefix;
+        int slot = int((c << 4) ^ prefix);
+        uint32_t entry = m_table[size_t(slot)];
+        if (entry != kEmpty && (entry >> 12) != key) {
+            const int step = slot == 0 ? 1 : kTableSize - slot;
+            do {
+                slot -= step;
+                if (slot < 0) slot += kTableSize;
+                entry = m_table[size_t(slot)];
+            } while (entry != kEmpty && (entry >> 12) != key);
+        }
+        if (entry != kEmpty) {
+            prefix = entry & 0xFFF;
+            continue;
+        }
+        Output(int32_t(prefix));
+        if (m_freeCode < kMaxCode) m_table[size_t(slot)] = key << 12 | uint32_t(m_freeCode++);
+        else ClearTable();
+        prefix = c;
+    }
+    m_prefix = int32_t(prefix);
+}
+
+void LzwEncoder::End() {
+    if (m_started) Output(m_prefix);
+    Output(m_endCode);
+}
+
+void LzwEncoder::ClearTable() {
+    m_table.fill(kEmpty);
+    m_freeCode = m_clearCode + 2;
+    m_clearFlag = true;
+    Output(m_clearCode);
 }
 
 void LzwEncoder::FlushBlock() {
@@ -164,8 +154,7 @@ int transparent_index(std::span<const uint8_t> palette, size_t entries, int32_t 
 
 void write_header(std::vector<uint8_t>& out, const Layout& l, std::span<const uint8_t> palette,
                   bool interlaced, int transparent) {
-    const char* magic = "GIF89a";
-    out.insert(out.end(), magic, magic + 6);
+    for (char c : {'G', 'I', 'F', '8', '9', 'a'}) out.push_back(uint8_t(c));
     put16(out, l.width);
     put16(out, l.height);
     out.push_back(uint8_t(0xF0 + (l.colorBits - 1)));
@@ -228,7 +217,7 @@ std::vector<uint8_t> EncodeGif89a(int32_t width, int32_t height, int32_t colorBi
     }
     std::vector<uint8_t> out;
     try {
-        out.reserve(1024 + pixels.size() / 2);
+        out.reserve(1024 + pixels.size() / 8 * 9);  // LZW of noise grows a little
         write_header(out, l, palette, interlaced,
                      transparent_index(palette, size_t(1) << colorBits, transparentColor));
         const int minCodeSize = colorBits == 1 ? 2 : colorBits;

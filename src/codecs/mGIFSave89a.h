@@ -49,7 +49,7 @@ public:
     void End();
 
 private:
-    void Output(int32_t code);
+    inline void Output(int32_t code);
     void ClearTable();
     void FlushBlock();
 
@@ -69,8 +69,10 @@ private:
     int32_t m_prefix = 0;
     std::array<uint8_t, 255> m_block{};  // length byte, then the data
     int m_blockFill = 0;
-    std::array<int32_t, kTableSize> m_keys;
-    std::array<uint16_t, kTableSize> m_codes;
+    // The dictionary: (pixel * 4096 + prefix code) << 12 | code, kEmpty for a free slot. No
+    // entry can equal kEmpty: code 4095 is never given to a string whose prefix is code 4095.
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    std::array<uint32_t, kTableSize> m_table;
     Sink& m_out;
 };
 

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "codecs/modOcTree.h"
+#include "octree_reference.h"
 #include "own_fixture.h"
 
 using namespace owntest;
@@ -84,4 +85,49 @@ TEST(OctreeMerge, TwoThreadsBuildAtOnce) {
     t2.join();
     EXPECT_EQ(got_a, want_a);
     EXPECT_EQ(got_b, want_b);
+}
+
+// The library's tree gives the same palette and the same index for every pixel as the plain
+// reference, on noise, gradients, few colours and one colour, for several budgets.
+TEST(OctreeMerge, SameResultAsTheReferenceTree) {
+    struct Image {
+        const char* name;
+        int w, h;
+        Bytes rgb;
+    };
+    std::vector<Image> images;
+    images.push_back({"noise", 97, 61, random_bytes(97 * 61 * 3, 5)});
+    Bytes gradient(size_t(128 * 90 * 3));
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 128; ++x) {
+            uint8_t* p = &gradient[size_t(y * 128 + x) * 3];
+            p[0] = uint8_t(x * 2), p[1] = uint8_t(y * 2 + (x & 3)), p[2] = uint8_t((x * y) >> 5);
+        }
+    images.push_back({"gradient", 128, 90, gradient});
+    images.push_back({"few", 40, 30, random_bytes(40 * 30 * 3, 6, 2)});
+    images.push_back({"one", 9, 9, Bytes(9 * 9 * 3, 77)});
+    for (const Image& im : images)
+        for (int budget : {8, 16, 17, 64, 256}) {
+            // Padded rows, the padding holding a colour no pixel has.
+            const int stride = (im.w * 3 + 3) / 4 * 4;
+            Bytes rows(size_t(stride * im.h), 0xEE);
+            for (int y = 0; y < im.h; ++y)
+                std::memcpy(&rows[size_t(y * stride)], &im.rgb[size_t(y * im.w * 3)], size_t(im.w) * 3);
+            modOcTree::Octree tree;
+            tree.BuildOctree(stride, im.h, stride - im.w * 3, rows.data(), budget, 8);
+            ReferenceOctree ref;
+            ref.Build(stride, im.h, stride - im.w * 3, rows.data(), budget);
+            ASSERT_EQ(tree.GetPaletteCount() + 1, ref.count) << im.name << " " << budget;
+            ASSERT_EQ(tree.palette_size(), ref.palette.size());
+            for (size_t i = 0; i < ref.palette.size(); ++i) {
+                Rgb e{};
+                tree.GetPaletteColor(int32_t(i), e.r, e.g, e.b);
+                ASSERT_EQ(e, (Rgb{ref.palette[i][0], ref.palette[i][1], ref.palette[i][2]}))
+                    << im.name << " " << budget << " entry " << i;
+            }
+            for (size_t i = 0; i < im.rgb.size(); i += 3)
+                ASSERT_EQ(tree.MapColor(im.rgb[i], im.rgb[i + 1], im.rgb[i + 2]),
+                          ref.Map(im.rgb[i], im.rgb[i + 1], im.rgb[i + 2]))
+                    << im.name << " " << budget << " pixel " << i / 3;
+        }
 }
