@@ -268,6 +268,29 @@ void pack_p4_row(const uint8_t* src, int32_t width, const std::vector<uint8_t>& 
         if (black[src[x]]) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
 }
 
+// Indexed rows: the palette entry's green byte (grey) or its red, green, blue.
+void palette_row(const uint8_t* s, int32_t width, const std::vector<Rgb>& colours, bool grey,
+                 uint8_t* d) {
+    for (int32_t x = 0; x < width; ++x) {
+        const Rgb& c = colours[s[x]];
+        if (grey) {
+            *d++ = c.g;
+        } else {
+            d[0] = c.r, d[1] = c.g, d[2] = c.b;
+            d += 3;
+        }
+    }
+}
+
+// Blue, green, red rows: the first byte (grey) or red, green, blue.
+void bgr_row(const uint8_t* s, int32_t width, bool grey, uint8_t* d) {
+    if (grey) {
+        for (int32_t x = 0; x < width; ++x, s += 3) *d++ = s[0];
+        return;
+    }
+    for (int32_t x = 0; x < width; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+}
+
 }  // namespace
 
 bool WritePnm(const std::string& sFileName, int32_t nWidth, int32_t nHeight,
@@ -290,24 +313,20 @@ bool WritePnm(const std::string& sFileName, int32_t nWidth, int32_t nHeight,
     const std::vector<uint8_t> black = kind == 4 ? black_indices(arPalette, nIndexed)
                                                  : std::vector<uint8_t>();
     const size_t channels = kind == 6 ? 3 : 1;
-    std::vector<uint8_t> row(kind == 4 ? (size_t(nWidth) + 7) / 8 : size_t(nWidth) * channels);
-    for (int32_t y = 0; y < nHeight; ++y) {
-        const uint8_t* s = arPixels.data() + size_t(y) * *stride;
-        uint8_t* d = row.data();
-        if (kind == 4) {
-            pack_p4_row(s, nWidth, black, d);
-        } else if (indexed) {
-            for (int32_t x = 0; x < nWidth; ++x) {
-                const Rgb& c = colours[s[x]];
-                if (kind == 5) *d++ = c.g;
-                else d[0] = c.r, d[1] = c.g, d[2] = c.b, d += 3;
-            }
-        } else if (kind == 5) {
-            for (int32_t x = 0; x < nWidth; ++x, s += 3) *d++ = s[0];
-        } else {
-            for (int32_t x = 0; x < nWidth; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+    const size_t row_bytes = kind == 4 ? (size_t(nWidth) + 7) / 8 : size_t(nWidth) * channels;
+    // Rows are converted a chunk at a time and written in large pieces.
+    const int32_t chunk = int32_t(std::clamp<size_t>((size_t(1) << 20) / row_bytes, 1, size_t(nHeight)));
+    std::vector<uint8_t> out(row_bytes * size_t(chunk));
+    for (int32_t y0 = 0; y0 < nHeight; y0 += chunk) {
+        const int32_t rows = std::min(chunk, nHeight - y0);
+        for (int32_t y = y0; y < y0 + rows; ++y) {
+            const uint8_t* s = arPixels.data() + size_t(y) * *stride;
+            uint8_t* d = out.data() + size_t(y - y0) * row_bytes;
+            if (kind == 4) pack_p4_row(s, nWidth, black, d);
+            else if (indexed) palette_row(s, nWidth, colours, kind == 5, d);
+            else bgr_row(s, nWidth, kind == 5, d);
         }
-        if (!file->Write(row.data(), row.size())) return false;
+        if (!file->Write(out.data(), row_bytes * size_t(rows))) return false;
     }
     return file->Commit();
 }

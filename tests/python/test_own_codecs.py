@@ -496,5 +496,22 @@ class Members(Case):
         self.assertFalse(os.path.exists(self.path("n.gif")))
 
 
+class LumScan(Case):
+    LUMSCAN = os.path.join(BUILD, "bin", "lumscan")
+
+    def test_pnm_outputs_by_pixel_type(self):
+        for ext, ptype, kind in (("pbm", "bw", "PBM"), ("pgm", "gray", "PGM"), ("ppm", "rgb", "PPM"),
+                                 ("pnm", "gray", "PGM")):
+            with self.subTest(ext=ext):
+                out = self.path("page." + ext)
+                run(self.LUMSCAN, "scan", "--resolution", "75", "--pixel-type", ptype, out)
+                self.assertIn(f"{kind} raw, 620 by 877", run("pnmfile", out).stdout.decode())
+
+    def test_pnm_cannot_be_uploaded(self):
+        r = run(self.LUMSCAN, "scan", "ftp://127.0.0.1:1/page.pnm", check=False)
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn(b"cannot be uploaded", r.stderr)
+
+
 if __name__ == "__main__":
     unittest_runner.main(__name__)

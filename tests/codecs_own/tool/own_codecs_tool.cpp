@@ -8,6 +8,7 @@
 //   load [icm] IN OUT                                     LoadImageFromFile(ICM): OUT gets
 //                                                         R, G, B, A rows
 //   save-gif IN OUT / save-pnm IN OUT                     load IN, SaveGifOwnWriter / SavePnm
+//   save-gif-platform IN OUT                              load IN, SaveGif (the GDI+ encoder)
 //   quantize IN OUT                                       load IN, QuantizeTo8Bpp(256): OUT
 //                                                         gets R, G, B rows
 // PALETTE files hold 4-byte entries (red, green, blue, alpha); "-" for none.
@@ -23,6 +24,7 @@
 #include "imaging/image_props.h"
 #include "imaging/own_save.h"
 #include "imaging/quantize.h"
+#include "imaging/save.h"
 #include "platform/win/win.h"
 
 namespace {
@@ -135,12 +137,13 @@ int load(bool icm, char** a) {
     return status == 0 ? 0 : 1;
 }
 
-int save(bool gif_file, char** a) {
+int save(int kind, char** a) {
     GpImage image = 0;
     int status = modGdiplus::LoadImageFromFile(image, a[0]);
     if (status == 0) {
-        status = gif_file ? modGdiplus::SaveGifOwnWriter(image, a[1])
-                          : modGdiplus::SavePnm(image, a[1]);
+        status = kind == 0   ? modGdiplus::SaveGifOwnWriter(image, a[1])
+                 : kind == 1 ? modGdiplus::SavePnm(image, a[1])
+                             : modGdiplus::SaveGif(image, a[1]);
         modGdiplus::DisposeImage(image);
     }
     std::printf("{\"status\": %d}\n", status);
@@ -175,8 +178,9 @@ int main(int argc, char** argv) {
     else if (cmd == "pcx-read" && n == 2) rc = pcx_read(a);
     else if (cmd == "load" && n == 3 && std::string(a[0]) == "icm") rc = load(true, a + 1);
     else if (cmd == "load" && n == 2) rc = load(false, a);
-    else if (cmd == "save-gif" && n == 2) rc = save(true, a);
-    else if (cmd == "save-pnm" && n == 2) rc = save(false, a);
+    else if (cmd == "save-gif" && n == 2) rc = save(0, a);
+    else if (cmd == "save-pnm" && n == 2) rc = save(1, a);
+    else if (cmd == "save-gif-platform" && n == 2) rc = save(2, a);
     else if (cmd == "quantize" && n == 2) rc = quantize(a);
     else std::fprintf(stderr, "own_codecs_tool: bad arguments\n");
     modGdiplus::EngineShutdown();
