@@ -92,7 +92,8 @@ void BM_QuantizeTo8Bpp(benchmark::State& state) {
         GpImage out = 0;
         int32_t colours = 256;
         std::vector<BYTE> palette;
-        if (modGdiplus::QuantizeTo8Bpp(src, out, colours, palette) != 0) state.SkipWithError("quantize");
+        if (modGdiplus::QuantizeTo8Bpp(src, out, colours, palette) != 0)
+            state.SkipWithError("quantize");
         modGdiplus::DisposeImage(out);
     }
 }
@@ -198,7 +199,8 @@ void BM_WriteBytes(benchmark::State& state) {
     const std::string path = out_path("copy.ppm");
     for (auto _ : state) {
         auto f = win::CreateReplacement(path);
-        if (!f || !f->Write(bytes.data(), bytes.size()) || !f->Commit()) state.SkipWithError("write");
+        if (!f || !f->Write(bytes.data(), bytes.size()) || !f->Commit())
+            state.SkipWithError("write");
     }
 }
 

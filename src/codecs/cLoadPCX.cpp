@@ -28,11 +28,15 @@ Kind kind_of(int32_t bits, int32_t planes) {
 
 int32_t output_bits(Kind k) {
     switch (k) {
-        case Kind::Mono: return 1;
+        case Kind::Mono:
+            return 1;
         case Kind::Planar16:
-        case Kind::Nibbles: return 4;
-        case Kind::Bytes: return 8;
-        default: return 32;
+        case Kind::Nibbles:
+            return 4;
+        case Kind::Bytes:
+            return 8;
+        default:
+            return 32;
     }
 }
 
@@ -64,7 +68,8 @@ std::vector<RGBQUAD> colour_table(Kind k, const uint8_t* palette16, std::span<co
         add(0, 0, 0);
         add(255, 255, 255);
     } else if (k == Kind::Planar16 || k == Kind::Nibbles) {
-        for (int i = 0; i < 16; ++i) add(palette16[3 * i], palette16[3 * i + 1], palette16[3 * i + 2]);
+        for (int i = 0; i < 16; ++i)
+            add(palette16[3 * i], palette16[3 * i + 1], palette16[3 * i + 2]);
     } else if (k == Kind::Bytes) {
         const size_t n = file.size();
         bool trailing = n >= kHeaderSize + kTrailingPalette && file[n - kTrailingPalette] == 0x0C;
@@ -91,7 +96,9 @@ void convert_line(Kind k, const uint8_t* line, size_t bytesPerLine, int32_t widt
             std::memcpy(row, line, (size_t(width) + 1) / 2);
             if (width % 2) row[width / 2] &= 0xF0;
             break;
-        case Kind::Bytes: std::memcpy(row, line, size_t(width)); break;
+        case Kind::Bytes:
+            std::memcpy(row, line, size_t(width));
+            break;
         case Kind::Planar16:
             for (int32_t x = 0; x < width; ++x) {
                 const int shift = 7 - (x & 7);
@@ -109,7 +116,8 @@ void convert_line(Kind k, const uint8_t* line, size_t bytesPerLine, int32_t widt
                 row[3] = 0;
             }
             break;
-        case Kind::None: break;
+        case Kind::None:
+            break;
     }
 }
 
@@ -201,8 +209,8 @@ HBITMAP cLoadPCX::LoadPCXFromMemory(std::span<const uint8_t> file) {
     }
 
     uint8_t* pixels = nullptr;
-    HBITMAP bitmap = create_section(m_width, m_height, bits,
-                                    colour_table(kind, m_palette16, file), &pixels);
+    HBITMAP bitmap =
+        create_section(m_width, m_height, bits, colour_table(kind, m_palette16, file), &pixels);
     if (!bitmap) return 0;
     for (int32_t y = 0; y < m_height; ++y)
         convert_line(kind, decoded.data() + size_t(y) * line, bpl, m_width,

@@ -21,7 +21,7 @@
 #include "lumtwainpro/wintypes.h"
 
 class cLoadPCX {
-public:
+  public:
     // A bottom-up DIB section of the image, the caller's to delete (DeleteObject); 0 when the
     // file cannot be read, is of a kind not listed above, or is damaged: sizes the file does
     // not hold, a run past the end of the image, bytes per line too short for the width,
@@ -39,7 +39,7 @@ public:
     int32_t getHdpi() const { return m_hdpi; }
     int32_t getVdpi() const { return m_vdpi; }
 
-private:
+  private:
     bool ReadHeader(std::span<const uint8_t> file);
 
     int32_t m_manufacturer = 0, m_version = 0, m_encoding = 0, m_bitsPerPixel = 0;

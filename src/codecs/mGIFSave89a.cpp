@@ -10,8 +10,7 @@ namespace mGIFSave89a {
 
 // ---- LZW -----------------------------------------------------------------------------
 
-LzwEncoder::LzwEncoder(int minCodeSize, Sink& out)
-    : m_initBits(minCodeSize + 1), m_out(out) {
+LzwEncoder::LzwEncoder(int minCodeSize, Sink& out) : m_initBits(minCodeSize + 1), m_out(out) {
     m_clearCode = 1 << minCodeSize;
     m_endCode = m_clearCode + 1;
     m_freeCode = m_clearCode + 2;
@@ -54,7 +53,6 @@ inline void LzwEncoder::Output(int32_t code) {
     }
 }
 
-
 // The dictionary holds (prefix code, pixel) strings under the key pixel * 4096 + prefix, at
 // (pixel * 16) ^ prefix, probing again with the step 5003 - slot until the key or a free
 // slot is found. It never fills: it is cleared when the 4096th code would be given.
@@ -84,8 +82,10 @@ void LzwEncoder::Add(const uint8_t* pixels, size_t count) {
             continue;
         }
         Output(int32_t(prefix));
-        if (m_freeCode < kMaxCode) m_table[size_t(slot)] = key << 12 | uint32_t(m_freeCode++);
-        else ClearTable();
+        if (m_freeCode < kMaxCode)
+            m_table[size_t(slot)] = key << 12 | uint32_t(m_freeCode++);
+        else
+            ClearTable();
         prefix = c;
     }
     m_prefix = int32_t(prefix);
@@ -164,8 +164,14 @@ void write_header(std::vector<uint8_t>& out, const Layout& l, std::span<const ui
     for (size_t i = 0; i < entries; ++i)
         for (size_t k = 0; k < 3; ++k)
             out.push_back(4 * i + k < palette.size() ? palette[4 * i + k] : 0);
-    const uint8_t control[] = {0x21, 0xF9, 0x04, uint8_t(transparent >= 0 ? 1 : 0), 0, 0,
-                               uint8_t(transparent >= 0 ? transparent : 0), 0};
+    const uint8_t control[] = {0x21,
+                               0xF9,
+                               0x04,
+                               uint8_t(transparent >= 0 ? 1 : 0),
+                               0,
+                               0,
+                               uint8_t(transparent >= 0 ? transparent : 0),
+                               0};
     out.insert(out.end(), control, control + sizeof control);
     out.push_back(0x2C);
     put16(out, 0);

@@ -38,7 +38,7 @@ std::vector<uint8_t> EncodeGif89a(int32_t width, int32_t height, int32_t colorBi
 // The variable-length-code LZW compressor of GIF with its 5003-entry double-hashed
 // dictionary. One object per image: encoders on different threads share nothing.
 class LzwEncoder {
-public:
+  public:
     using Sink = std::vector<uint8_t>;
     // `out` receives the sub-blocks (a length byte, then up to 254 bytes), without the
     // terminator. The clear code is sent at once.
@@ -48,7 +48,7 @@ public:
     // Sends the last string and the end code, and flushes the last sub-block.
     void End();
 
-private:
+  private:
     inline void Output(int32_t code);
     void ClearTable();
     void FlushBlock();

@@ -19,7 +19,9 @@ using platform::ByteReader;
 // Numbers beyond this saturate: no size or sample can use more.
 constexpr uint64_t kNumberCap = 0xFFFFFFFFu;
 
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
+bool is_digit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 void skip_comment(ByteReader& r) {
     for (int c = r.get(); c >= 0 && c != '\n' && c != '\r'; c = r.get()) {
@@ -69,7 +71,7 @@ bool read_header(ByteReader& r, Header& h) {
 
 // Sample to 0..255 by maxval, rounded; samples above maxval give 255.
 class SampleScale {
-public:
+  public:
     explicit SampleScale(uint32_t maxval) : m_max(maxval), m_table(maxval < 256 ? 256 : 65536) {
         for (size_t i = 0; i < m_table.size(); ++i) m_table[i] = compute(uint32_t(i));
     }
@@ -77,7 +79,7 @@ public:
         return v < m_table.size() ? m_table[size_t(v)] : compute(v);
     }
 
-private:
+  private:
     uint8_t compute(uint64_t v) const {
         if (v >= m_max) return 255;
         return uint8_t((v * 510 + m_max) / (2 * uint64_t(m_max)));
@@ -126,8 +128,10 @@ void decode_text(ByteReader& in, const Header& h, const Rows& out) {
             int64_t s[3];
             for (int i = 0; i < (h.grey() ? 1 : 3); ++i)
                 if ((s[i] = read_number(in)) < 0) return;
-            if (h.grey()) put(px, scale(s[0]), scale(s[0]), scale(s[0]));
-            else put(px, scale(s[0]), scale(s[1]), scale(s[2]));
+            if (h.grey())
+                put(px, scale(s[0]), scale(s[0]), scale(s[0]));
+            else
+                put(px, scale(s[0]), scale(s[1]), scale(s[2]));
         }
     }
 }
@@ -170,8 +174,10 @@ void decode_raw(ByteReader& in, const Header& h, const Rows& out) {
         } else {
             for (size_t x = 0; x < n; ++x, s += pixel_bytes, px += 3) {
                 uint8_t r = sample(s);
-                if (channels == 1) put(px, r, r, r);
-                else put(px, r, sample(s + sample_bytes), sample(s + 2 * sample_bytes));
+                if (channels == 1)
+                    put(px, r, r, r);
+                else
+                    put(px, r, sample(s + sample_bytes), sample(s + 2 * sample_bytes));
             }
         }
     }
@@ -203,11 +209,19 @@ bool DecodePnm(std::span<const uint8_t> bytes, int32_t& nWidth, int32_t& nHeight
     }
     Rows out{arPixels.data(), *stride, int32_t(h.width), int32_t(h.height)};
     switch (h.kind) {
-        case 1: decode_p1(in, out); break;
-        case 4: decode_p4(in, out); break;
+        case 1:
+            decode_p1(in, out);
+            break;
+        case 4:
+            decode_p4(in, out);
+            break;
         case 2:
-        case 3: decode_text(in, h, out); break;
-        default: decode_raw(in, h, out); break;
+        case 3:
+            decode_text(in, h, out);
+            break;
+        default:
+            decode_raw(in, h, out);
+            break;
     }
     nWidth = out.width;
     nHeight = out.height;
@@ -239,7 +253,9 @@ std::vector<Rgb> palette_colours(std::span<const uint8_t> palette) {
     return colours;
 }
 
-uint32_t luma(const Rgb& c) { return (c.r * 19595u + c.g * 38470u + c.b * 7471u + 32768u) >> 16; }
+uint32_t luma(const Rgb& c) {
+    return (c.r * 19595u + c.g * 38470u + c.b * 7471u + 32768u) >> 16;
+}
 
 // Which indices print black in a bilevel file: those on the darker side of the midpoint
 // between the darkest and the brightest palette entry (an index 0 black, 1 white palette
@@ -310,21 +326,25 @@ bool WritePnm(const std::string& sFileName, int32_t nWidth, int32_t nHeight,
     if (!file->Write(header.data(), header.size())) return false;
 
     const std::vector<Rgb> colours = palette_colours(arPalette);
-    const std::vector<uint8_t> black = kind == 4 ? black_indices(arPalette, nIndexed)
-                                                 : std::vector<uint8_t>();
+    const std::vector<uint8_t> black =
+        kind == 4 ? black_indices(arPalette, nIndexed) : std::vector<uint8_t>();
     const size_t channels = kind == 6 ? 3 : 1;
     const size_t row_bytes = kind == 4 ? (size_t(nWidth) + 7) / 8 : size_t(nWidth) * channels;
     // Rows are converted a chunk at a time and written in large pieces.
-    const int32_t chunk = int32_t(std::clamp<size_t>((size_t(1) << 20) / row_bytes, 1, size_t(nHeight)));
+    const int32_t chunk =
+        int32_t(std::clamp<size_t>((size_t(1) << 20) / row_bytes, 1, size_t(nHeight)));
     std::vector<uint8_t> out(row_bytes * size_t(chunk));
     for (int32_t y0 = 0; y0 < nHeight; y0 += chunk) {
         const int32_t rows = std::min(chunk, nHeight - y0);
         for (int32_t y = y0; y < y0 + rows; ++y) {
             const uint8_t* s = arPixels.data() + size_t(y) * *stride;
             uint8_t* d = out.data() + size_t(y - y0) * row_bytes;
-            if (kind == 4) pack_p4_row(s, nWidth, black, d);
-            else if (indexed) palette_row(s, nWidth, colours, kind == 5, d);
-            else bgr_row(s, nWidth, kind == 5, d);
+            if (kind == 4)
+                pack_p4_row(s, nWidth, black, d);
+            else if (indexed)
+                palette_row(s, nWidth, colours, kind == 5, d);
+            else
+                bgr_row(s, nWidth, kind == 5, d);
         }
         if (!file->Write(out.data(), row_bytes * size_t(rows))) return false;
     }

@@ -145,8 +145,8 @@ void Octree::fill_palette(uint32_t n) {
     }
 }
 
-void Octree::BuildOctree(int32_t row_bytes, int32_t height, int32_t padding,
-                         const uint8_t* pixels, int32_t budget, int32_t leaf_level) {
+void Octree::BuildOctree(int32_t row_bytes, int32_t height, int32_t padding, const uint8_t* pixels,
+                         int32_t budget, int32_t leaf_level) {
     reset();
     m_leaf_level = std::clamp(leaf_level, 1, kLevels);
     const uint32_t limit = uint32_t(std::max(budget, 1));

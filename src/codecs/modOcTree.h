@@ -14,7 +14,7 @@
 namespace modOcTree {
 
 class Octree {
-public:
+  public:
     // Builds the tree and the palette from `height` rows of `row_bytes` bytes each (padded;
     // the last `padding` bytes of a row are not pixels), 3 bytes per pixel (blue, green, red),
     // keeping at most `budget` colours. `leaf_level` is 8. Rows are read from the last to the
@@ -32,7 +32,7 @@ public:
     // 16 entries when there are at most 16 leaves, else 256 (entries past the count are 0).
     size_t palette_size() const { return m_palette.size(); }
 
-private:
+  private:
     static constexpr uint32_t kNone = 0;
     static constexpr uint32_t kLeaf = 0x80000000u;  // in a child link: that child is a leaf
     static constexpr int kLevels = 8;
@@ -71,20 +71,20 @@ private:
     void fill_palette(uint32_t node);
     uint8_t nearest(uint8_t blue, uint8_t green, uint8_t red) const;
 
-    std::vector<Links> m_links;     // index 0 is "no node"; the root is 1
+    std::vector<Links> m_links;  // index 0 is "no node"; the root is 1
     std::vector<Node> m_nodes;
-    std::vector<uint8_t> m_index;   // palette index of each leaf
+    std::vector<uint8_t> m_index;  // palette index of each leaf
     uint32_t m_free = kNone;
     uint32_t m_leaves = 0;
     int m_leaf_level = kLevels;
     std::array<uint32_t, kLevels + 1> m_reducible{};  // heads by level, 1..8
-    std::vector<std::array<uint8_t, 4>> m_palette;   // red, green, blue, 0
+    std::vector<std::array<uint8_t, 4>> m_palette;    // red, green, blue, 0
     int32_t m_palette_count = -1;
     uint32_t m_last_leaf = kNone;  // the leaf of the previous pixel, while no merge happened
     uint32_t m_last_color = 0xFFFFFFFFu;
     std::vector<CacheEntry> m_cache;  // while building
     uint32_t m_generation = 1;
-    std::vector<uint32_t> m_map;      // after building: the link at level kCachedLevels
+    std::vector<uint32_t> m_map;  // after building: the link at level kCachedLevels
 };
 
 }  // namespace modOcTree

@@ -52,8 +52,8 @@ EngineStatus load_pnm(GpImage& image, const std::string& path) {
     data.Stride = (3 * width + 3) / 4 * 4;
     data.PixelFormat = PixelFormat24bppRGB;
     data.Scan0 = pixels.data();
-    status = LockImageBits(image, {0, 0, width, height}, kLockWriteFromBuffer,
-                           PixelFormat24bppRGB, data);
+    status = LockImageBits(image, {0, 0, width, height}, kLockWriteFromBuffer, PixelFormat24bppRGB,
+                           data);
     // The pixels are written when the lock is released.
     if (status == Gdiplus::Ok) status = UnlockImageBits(image, data);
     if (status != Gdiplus::Ok) {

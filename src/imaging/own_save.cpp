@@ -108,7 +108,7 @@ EngineStatus SaveGifOwnWriter(GpImage image, const std::string& path) {
     const PixelFormat format = bits == 1   ? PixelFormat1bppIndexed
                                : bits == 4 ? PixelFormat4bppIndexed
                                            : PixelFormat8bppIndexed;
-    const int64_t row = bits == 1 ? (int64_t(width) + 7) / 8
+    const int64_t row = bits == 1   ? (int64_t(width) + 7) / 8
                         : bits == 4 ? (int64_t(width) + 1) / 2
                                     : (int64_t(width) + 3) / 4 * 4;
     std::vector<uint8_t> pixels;

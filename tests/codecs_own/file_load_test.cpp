@@ -11,7 +11,7 @@ using namespace modGdiplus;
 namespace {
 
 class FileLoad : public ::testing::Test {
-protected:
+  protected:
     FileLoad() { EngineStartup(); }
     ~FileLoad() override { EngineShutdown(); }
 
@@ -39,13 +39,16 @@ protected:
     lumtest::TempDir dir;
 };
 
-Bytes pgm() { return Bytes{'P', '5', '\n', '2', ' ', '1', '\n', '2', '5', '5', '\n', 40, 220}; }
+Bytes pgm() {
+    return Bytes{'P', '5', '\n', '2', ' ', '1', '\n', '2', '5', '5', '\n', 40, 220};
+}
 
 Bytes pcx_8bit(int hdpi, int vdpi) {
     Bytes f(132, 0);
     f[0] = 10, f[1] = 5, f[2] = 0, f[3] = 8;
     f[8] = 2, f[10] = 0;  // 3 x 1
-    f[12] = uint8_t(hdpi), f[13] = uint8_t(hdpi >> 8), f[14] = uint8_t(vdpi), f[15] = uint8_t(vdpi >> 8);
+    f[12] = uint8_t(hdpi), f[13] = uint8_t(hdpi >> 8), f[14] = uint8_t(vdpi),
+    f[15] = uint8_t(vdpi >> 8);
     f[65] = 1, f[66] = 4;
     f[128] = 10, f[129] = 20, f[130] = 30;
     return f;
@@ -175,7 +178,8 @@ TEST_F(FileLoad, BigPnmKeepsEveryPixel) {
     ASSERT_EQ(LoadImageFromFile(image, put("big.ppm", f)), 0);
     for (auto [x, y] : {std::pair{0, 0}, {300, 0}, {150, 40}, {300, 76}}) {
         const uint8_t* p = rgb.data() + 3 * (size_t(y) * w + size_t(x));
-        EXPECT_EQ(pixel(image, x, y), 0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+        EXPECT_EQ(pixel(image, x, y),
+                  0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
     }
     DisposeImage(image);
 }

@@ -34,7 +34,8 @@ Bytes grey_palette(int entries) {
 
 std::vector<Bytes> random_rows(int w, int h, int colours, uint32_t seed) {
     std::vector<Bytes> rows;
-    for (int y = 0; y < h; ++y) rows.push_back(random_bytes(size_t(w), seed + uint32_t(y), colours));
+    for (int y = 0; y < h; ++y)
+        rows.push_back(random_bytes(size_t(w), seed + uint32_t(y), colours));
     return rows;
 }
 
@@ -126,15 +127,15 @@ TEST(GifWriter, InterlacedRowsGoInFourPasses) {
 TEST(GifWriter, SubBlocksOf254Bytes) {
     std::map<size_t, std::vector<size_t>> by_total;
     for (uint32_t seed = 0; seed < 8 && !(by_total.count(254) && by_total.count(255)); ++seed)
-    for (int w = 180; w < 260; ++w) {
-        Bytes f = EncodeGif89a(w, 1, 8, random_bytes(size_t(w), seed), 8, grey_palette(256),
-                               false, -1);
-        SubBlocks s = sub_blocks(f);
-        size_t total = 0;
-        for (size_t n : s.lengths) total += n;
-        by_total.emplace(total, s.lengths);
-        for (size_t i = 0; i + 1 < s.lengths.size(); ++i) EXPECT_EQ(s.lengths[i], 254u);
-    }
+        for (int w = 180; w < 260; ++w) {
+            Bytes f = EncodeGif89a(w, 1, 8, random_bytes(size_t(w), seed), 8, grey_palette(256),
+                                   false, -1);
+            SubBlocks s = sub_blocks(f);
+            size_t total = 0;
+            for (size_t n : s.lengths) total += n;
+            by_total.emplace(total, s.lengths);
+            for (size_t i = 0; i + 1 < s.lengths.size(); ++i) EXPECT_EQ(s.lengths[i], 254u);
+        }
     ASSERT_TRUE(by_total.count(254) && by_total.count(255)) << "widths that give 254 and 255";
     EXPECT_EQ(by_total[254], (std::vector<size_t>{254}));
     EXPECT_EQ(by_total[255], (std::vector<size_t>{254, 1}));
@@ -143,7 +144,8 @@ TEST(GifWriter, SubBlocksOf254Bytes) {
 TEST(GifWriter, TransparentColourPicksTheFirstMatchingEntry) {
     Bytes palette = grey_palette(16);
     // Entries 5 and 9 share the colour 0x102030; 0x00BBGGRR holds red in the low byte.
-    for (size_t e : {5u, 9u}) palette[4 * e] = 0x30, palette[4 * e + 1] = 0x20, palette[4 * e + 2] = 0x10;
+    for (size_t e : {5u, 9u})
+        palette[4 * e] = 0x30, palette[4 * e + 1] = 0x20, palette[4 * e + 2] = 0x10;
     GifFile g = read_gif(EncodeGif89a(8, 8, 4, Bytes(32, 0x55), 4, palette, true, 0x102030));
     EXPECT_EQ(g.transparent, 5);
     g = read_gif(EncodeGif89a(8, 8, 4, Bytes(32, 0x55), 4, palette, true, 0x112233));
@@ -154,7 +156,8 @@ TEST(GifWriter, TransparentColourPicksTheFirstMatchingEntry) {
 
 TEST(GifWriter, ShortPaletteIsPaddedWithBlack) {
     Bytes palette = {10, 20, 30, 255, 40, 50, 60, 255};  // two entries for an 8-bit table
-    GifFile g = read_gif(EncodeGif89a(2, 2, 8, Bytes{0, 1, 0, 0, 1, 0, 0, 0}, 8, palette, false, -1));
+    GifFile g =
+        read_gif(EncodeGif89a(2, 2, 8, Bytes{0, 1, 0, 0, 1, 0, 0, 0}, 8, palette, false, -1));
     ASSERT_EQ(g.colours.size(), 768u);
     EXPECT_EQ(Bytes(g.colours.begin(), g.colours.begin() + 6), (Bytes{10, 20, 30, 40, 50, 60}));
     EXPECT_EQ(std::count(g.colours.begin() + 6, g.colours.end(), 0), 762);
@@ -171,7 +174,7 @@ TEST(GifWriter, ArgumentsThatDoNotDescribeTheBufferFail) {
 }
 
 class GifFileOutput : public ::testing::Test {
-protected:
+  protected:
     lumtest::TempDir dir;
     std::string path = dir.file("out.gif");
 };

@@ -9,7 +9,7 @@
 namespace owntest {
 
 class ReferenceOctree {
-public:
+  public:
     void Build(int32_t row_bytes, int32_t height, int32_t padding, const uint8_t* px,
                int32_t budget) {
         m_nodes.assign(2, Node{});
@@ -40,7 +40,7 @@ public:
     std::vector<std::array<uint8_t, 3>> palette;  // red, green, blue
     int32_t count = 0;                            // entries filled
 
-private:
+  private:
     struct Node {
         bool leaf = false, listed = false;
         uint32_t pixels = 0;

@@ -18,7 +18,8 @@ struct Rgb {
 Bytes row_of(const std::vector<Rgb>& px, int* stride) {
     *stride = int(px.size() * 3 + 3) / 4 * 4;
     Bytes b(size_t(*stride), 0);
-    for (size_t i = 0; i < px.size(); ++i) b[3 * i] = px[i].b, b[3 * i + 1] = px[i].g, b[3 * i + 2] = px[i].r;
+    for (size_t i = 0; i < px.size(); ++i)
+        b[3 * i] = px[i].b, b[3 * i + 1] = px[i].g, b[3 * i + 2] = px[i].r;
     return b;
 }
 
@@ -36,7 +37,7 @@ TEST(OctreeMerge, TheMostRecentDeepestParentMergesFirst) {
     const std::vector<Rgb> px = {
         {200, 40, 10}, {200, 40, 11},  // A: differ in the last bit of blue only
         {90, 90, 90},  {90, 90, 91},   // B: the same shape, added earlier
-        {0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255},
+        {0, 0, 0},     {255, 0, 0},   {0, 255, 0}, {0, 0, 255}, {255, 255, 255},
     };
     int stride = 0;
     Bytes row = row_of(px, &stride);
@@ -69,7 +70,8 @@ TEST(OctreeMerge, TwoThreadsBuildAtOnce) {
         modOcTree::Octree t;
         t.BuildOctree(600, 100, 0, rgb.data(), 256, 8);
         Bytes mapped;
-        for (size_t i = 0; i < rgb.size(); i += 3) mapped.push_back(t.MapColor(rgb[i], rgb[i + 1], rgb[i + 2]));
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            mapped.push_back(t.MapColor(rgb[i], rgb[i + 1], rgb[i + 2]));
         for (int i = 0; i <= t.GetPaletteCount(); ++i) {
             uint8_t r, g, bl;
             t.GetPaletteColor(i, r, g, bl);
@@ -112,7 +114,8 @@ TEST(OctreeMerge, SameResultAsTheReferenceTree) {
             const int stride = (im.w * 3 + 3) / 4 * 4;
             Bytes rows(size_t(stride * im.h), 0xEE);
             for (int y = 0; y < im.h; ++y)
-                std::memcpy(&rows[size_t(y * stride)], &im.rgb[size_t(y * im.w * 3)], size_t(im.w) * 3);
+                std::memcpy(&rows[size_t(y * stride)], &im.rgb[size_t(y * im.w * 3)],
+                            size_t(im.w) * 3);
             modOcTree::Octree tree;
             tree.BuildOctree(stride, im.h, stride - im.w * 3, rows.data(), budget, 8);
             ReferenceOctree ref;

@@ -19,13 +19,15 @@ namespace owntest {
 using Bytes = std::vector<uint8_t>;
 
 inline void write_bytes(const std::string& path, const Bytes& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                std::streamsize(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 inline void write_text(const std::string& path, const std::string& s) {
     write_bytes(path, Bytes(s.begin(), s.end()));
 }
-inline Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline Bytes bytes_of(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 inline Bytes random_bytes(size_t n, uint32_t seed, int modulo = 256) {
     std::mt19937 rng(seed);
@@ -39,9 +41,9 @@ struct GifFile {
     int error = 0;
     int width = 0, height = 0, color_bits = 0;
     bool interlaced = false;
-    std::vector<Bytes> rows;      // file order
-    Bytes colours;                // 3 bytes per entry
-    int transparent = -1;         // from the graphic control extension
+    std::vector<Bytes> rows;  // file order
+    Bytes colours;            // 3 bytes per entry
+    int transparent = -1;     // from the graphic control extension
 };
 
 inline int read_memory(GifFileType* gif, GifByteType* out, int n) {

@@ -1,7 +1,7 @@
 // SaveAsGifI and SaveAsPnm on the scanning control, and the engine saves below them.
+#include "imaging/own_save.h"
 #include "codecs/mPNMFileIO.h"
 #include "imaging/image_props.h"
-#include "imaging/own_save.h"
 #include "lumtwainpro/twain.h"
 #include "own_fixture.h"
 #include "platform/gdiplus/pixel_format.h"
@@ -12,7 +12,7 @@ using namespace modGdiplus;
 namespace {
 
 class OwnSave : public ::testing::Test {
-protected:
+  protected:
     // A native image of the format; `argb` gives pixel (x, y).
     template <class F>
     GpImage make(int w, int h, PixelFormat format, F&& argb) {
@@ -49,7 +49,9 @@ protected:
         EXPECT_EQ(UnlockImageBits(img, d), 0);
         return img;
     }
-    static std::string text(const Bytes& b, size_t n) { return std::string(b.begin(), b.begin() + long(n)); }
+    static std::string text(const Bytes& b, size_t n) {
+        return std::string(b.begin(), b.begin() + long(n));
+    }
 
     lumtest::TempDir dir;
     twain control;
@@ -75,7 +77,8 @@ TEST_F(OwnSave, GifOfAPhotographHas256ColoursAndIsInterlaced) {
         for (int x = 0; x < 120; ++x) {
             int y = order[size_t(i)];
             const uint8_t* c = &g.colours[3 * g.rows[size_t(i)][size_t(x)]];
-            int dr = c[0] - ((x * 7) & 255), dg = c[1] - ((y * 5) & 255), db = c[2] - ((x * y) & 255);
+            int dr = c[0] - ((x * 7) & 255), dg = c[1] - ((y * 5) & 255),
+                db = c[2] - ((x * y) & 255);
             error += dr * dr + dg * dg + db * db;
         }
     // Noise over the whole colour cube: about 200 for 256 colours, thousands if mapped wrongly.
@@ -103,7 +106,8 @@ TEST_F(OwnSave, GifKeepsOneAndFourBitImagesAtTheirDepth) {
                                         : std::vector<ARGB>(16, 0xFF336699u);
         if (f == PixelFormat4bppIndexed) colours[3] = 0xFFFF0000u;
         Bytes idx(11 * 3);
-        for (size_t i = 0; i < idx.size(); ++i) idx[i] = uint8_t(f == PixelFormat1bppIndexed ? i % 2 : (i % 5 == 0) * 3);
+        for (size_t i = 0; i < idx.size(); ++i)
+            idx[i] = uint8_t(f == PixelFormat1bppIndexed ? i % 2 : (i % 5 == 0) * 3);
         indexed(11, 3, f, colours, idx);
         ASSERT_EQ(control.SaveAsGifI(dir.file("d.gif")), 0);
         GifFile g = read_gif(lumtest::read_file(dir.file("d.gif")));

@@ -79,7 +79,8 @@ struct Bitmap {
     uint32_t colour(int x, int y) const {
         const BYTE* row = view.scan0 + ptrdiff_t(y) * view.stride;
         int bpp = view.bits_per_pixel;
-        if (bpp == 32) return uint32_t(row[4 * x + 2]) << 16 | uint32_t(row[4 * x + 1]) << 8 | row[4 * x];
+        if (bpp == 32)
+            return uint32_t(row[4 * x + 2]) << 16 | uint32_t(row[4 * x + 1]) << 8 | row[4 * x];
         int idx = (row[x * bpp / 8] >> (8 - bpp - (x * bpp) % 8)) & ((1 << bpp) - 1);
         const RGBQUAD& q = view.colors.at(size_t(idx));
         return uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
@@ -100,7 +101,9 @@ std::unique_ptr<Bitmap> load(cLoadPCX& pcx, const Bytes& file) {
     return b;
 }
 
-uint32_t header_colour(int i) { return uint32_t(i * 16) << 16 | uint32_t(255 - i * 16) << 8 | uint32_t(i * 3); }
+uint32_t header_colour(int i) {
+    return uint32_t(i * 16) << 16 | uint32_t(255 - i * 16) << 8 | uint32_t(i * 3);
+}
 
 }  // namespace
 
@@ -288,8 +291,8 @@ TEST(PcxReader, DamagedFilesGiveNoBitmap) {
 
 TEST(PcxReader, IsPcxChecksTheHeader) {
     PcxSpec s;
-    for (auto [version, want] : {std::pair{0, true}, {2, true}, {3, true}, {5, true}, {4, false},
-                                 {1, false}}) {
+    for (auto [version, want] :
+         {std::pair{0, true}, {2, true}, {3, true}, {5, true}, {4, false}, {1, false}}) {
         s.version = uint8_t(version);
         cLoadPCX pcx;
         auto b = load(pcx, pcx_file(s, Bytes(8, 1)));

@@ -52,15 +52,14 @@ std::vector<KindCase> grey_kinds() {
                                  "0 128 255 # row 1\n255 0 64\n")},
         {"P5", concat("P5\n3 2\n255\n", {0, 128, 255, 255, 0, 64})},
         {"P5 comments", concat("P5 #x\n# 7 7\n3 2\n255\n", {0, 128, 255, 255, 0, 64})},
-        {"P5 16-bit", concat("P5\n3 2\n65535\n", {0, 0, 0x80, 0x80, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0,
-                                                  0x40, 0x40})},
+        {"P5 16-bit",
+         concat("P5\n3 2\n65535\n", {0, 0, 0x80, 0x80, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x40, 0x40})},
         {"P3", bytes_of("P3\n3 2\n255\n0 0 0 128 128 128 255 255 255\n255 255 255 0 0 0 64 64 "
                         "64\n")},
-        {"P6", concat("P6\n3 2\n255\n", {0, 0, 0, 128, 128, 128, 255, 255, 255, 255, 255, 255,
-                                         0, 0, 0, 64, 64, 64})},
-        {"P6 comment after maxval", concat("P6 3 2 255#c\n", {0, 0, 0, 128, 128, 128, 255, 255,
-                                                             255, 255, 255, 255, 0, 0, 0, 64, 64,
-                                                             64})},
+        {"P6", concat("P6\n3 2\n255\n",
+                      {0, 0, 0, 128, 128, 128, 255, 255, 255, 255, 255, 255, 0, 0, 0, 64, 64, 64})},
+        {"P6 comment after maxval", concat("P6 3 2 255#c\n", {0, 0, 0, 128, 128, 128, 255, 255, 255,
+                                                              255, 255, 255, 0, 0, 0, 64, 64, 64})},
     };
 }
 
@@ -206,7 +205,7 @@ TEST(PnmReader, ReadsFiles) {
 // ---- Writer --------------------------------------------------------------------------
 
 class PnmWriter : public ::testing::Test {
-protected:
+  protected:
     Bytes write(int32_t w, int32_t h, const Bytes& px, int32_t bpp, const Bytes& pal,
                 int32_t indexed, int32_t grey, bool expect = true) {
         EXPECT_EQ(mPNMFileIO::WritePnm(path, w, h, px, bpp, pal, indexed, grey), expect);
@@ -246,8 +245,7 @@ TEST_F(PnmWriter, GreyAndColourFromPalettesAndPixels) {
     Bytes f = write(3, 1, idx, 8, pal, 2, mPNMFileIO::kGrey);
     EXPECT_EQ(std::string(f.begin(), f.begin() + 11), "P5\n3 1\n255\n");
     EXPECT_EQ(body(f, 11), (Bytes{50, 20, 0})) << "the green byte";
-    EXPECT_EQ(body(write(3, 1, idx, 8, pal, 2, 0), 11),
-              (Bytes{40, 50, 60, 10, 20, 30, 0, 0, 0}));
+    EXPECT_EQ(body(write(3, 1, idx, 8, pal, 2, 0), 11), (Bytes{40, 50, 60, 10, 20, 30, 0, 0, 0}));
     const Bytes bgr = {1, 2, 3, 4, 5, 6, 0, 0};
     f = write(2, 1, bgr, 24, {}, 0, mPNMFileIO::kGrey);
     EXPECT_EQ(f[1], '6') << "24 bits are colour whatever the grey flag";

@@ -39,19 +39,30 @@ void log_lcms(cmsContext, cmsUInt32Number, const char* text) {
 cmsUInt32Number layout_of(PixelFormat format, cmsUInt32Number* flags) {
     *flags = 0;
     switch (format) {
-        case PixelFormat24bppRGB: return TYPE_BGR_8;
-        case PixelFormat48bppRGB: return TYPE_BGR_16;
+        case PixelFormat24bppRGB:
+            return TYPE_BGR_8;
+        case PixelFormat48bppRGB:
+            return TYPE_BGR_16;
         case PixelFormat32bppRGB:
-        case PixelFormat32bppARGB: *flags = cmsFLAGS_COPY_ALPHA; return TYPE_BGRA_8;
-        case PixelFormat32bppPARGB: *flags = cmsFLAGS_COPY_ALPHA; return TYPE_BGRA_8_PREMUL;
-        case PixelFormat64bppARGB: *flags = cmsFLAGS_COPY_ALPHA; return TYPE_BGRA_16;
-        case PixelFormat64bppPARGB: *flags = cmsFLAGS_COPY_ALPHA; return TYPE_BGRA_16_PREMUL;
-        default: return 0;
+        case PixelFormat32bppARGB:
+            *flags = cmsFLAGS_COPY_ALPHA;
+            return TYPE_BGRA_8;
+        case PixelFormat32bppPARGB:
+            *flags = cmsFLAGS_COPY_ALPHA;
+            return TYPE_BGRA_8_PREMUL;
+        case PixelFormat64bppARGB:
+            *flags = cmsFLAGS_COPY_ALPHA;
+            return TYPE_BGRA_16;
+        case PixelFormat64bppPARGB:
+            *flags = cmsFLAGS_COPY_ALPHA;
+            return TYPE_BGRA_16_PREMUL;
+        default:
+            return 0;
     }
 }
 
 class SrgbConverter {
-public:
+  public:
     SrgbConverter(const std::vector<BYTE>& icc) : m_context(cmsCreateContext(nullptr, nullptr)) {
         if (!m_context) return;
         cmsSetLogErrorHandlerTHR(ctx(), log_lcms);
@@ -73,7 +84,7 @@ public:
         return true;
     }
 
-private:
+  private:
     cmsContext ctx() const { return cmsContext(m_context.get()); }
     Transform make(cmsUInt32Number in, cmsUInt32Number out, cmsUInt32Number flags) {
         return Transform(cmsCreateTransformTHR(ctx(), m_source.get(), in, m_srgb.get(), out,

@@ -32,8 +32,8 @@ HBITMAP argb_section(const Frame& f) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits, 0, 0);
     if (!bitmap) return 0;
-    PixelView dst{static_cast<BYTE*>(bits), f.width, f.height, f.width * 4, PixelFormat32bppARGB,
-                  {}, 0};
+    PixelView dst{static_cast<BYTE*>(bits), f.width, f.height, f.width * 4,
+                  PixelFormat32bppARGB,     {},      0};
     if (convert_pixels(frame_view(f), dst) != Gdiplus::Ok) {
         DeleteObject(bitmap);
         return 0;

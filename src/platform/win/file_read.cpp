@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 
 #include "platform/win/file.h"
 
@@ -34,8 +35,8 @@ DWORD GetFileAttributesA(const char* path) {
 
 namespace win {
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, uint64_t max_bytes) {
-    out->clear();
+namespace {
+bool read_file(const std::string& path, std::vector<uint8_t>* out, uint64_t max_bytes) {
     Fd f;
     f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (f.fd < 0) {
@@ -74,6 +75,20 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, uint64_t 
     }
     out->resize(have);
     return true;
+}
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, uint64_t max_bytes) {
+    out->clear();
+    try {
+        return read_file(path, out, max_bytes);
+    } catch (const std::bad_alloc&) {
+        out->clear();
+        out->shrink_to_fit();
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        SetErrorDetail("read " + path + ": out of memory");
+        return false;
+    }
 }
 
 }  // namespace win

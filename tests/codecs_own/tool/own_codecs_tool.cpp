@@ -38,8 +38,8 @@ Bytes slurp(const std::string& path) {
 }
 
 void dump(const std::string& path, const Bytes& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                std::streamsize(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 // The image's pixels as R, G, B (and A) rows without padding.
@@ -111,9 +111,10 @@ int pcx_read(char** a) {
         }
     }
     dump(a[1], out);
-    std::printf("{\"ok\": true, \"bits\": %d, \"width\": %d, \"height\": %d, \"hdpi\": %d, "
-                "\"vdpi\": %d}\n",
-                v.bits_per_pixel, v.width, v.height, pcx.getHdpi(), pcx.getVdpi());
+    std::printf(
+        "{\"ok\": true, \"bits\": %d, \"width\": %d, \"height\": %d, \"hdpi\": %d, "
+        "\"vdpi\": %d}\n",
+        v.bits_per_pixel, v.width, v.height, pcx.getHdpi(), pcx.getVdpi());
     DeleteObject(bitmap);
     return 0;
 }
@@ -131,9 +132,10 @@ int load(bool icm, char** a) {
         dump(a[1], rgba_rows(image, true, &w, &h));
         modGdiplus::DisposeImage(image);
     }
-    std::printf("{\"status\": %d, \"format\": \"%s\", \"pixel_format\": \"%s\", \"width\": %d, "
-                "\"height\": %d}\n",
-                status, name.c_str(), format.c_str(), w, h);
+    std::printf(
+        "{\"status\": %d, \"format\": \"%s\", \"pixel_format\": \"%s\", \"width\": %d, "
+        "\"height\": %d}\n",
+        status, name.c_str(), format.c_str(), w, h);
     return status == 0 ? 0 : 1;
 }
 
@@ -172,17 +174,28 @@ int main(int argc, char** argv) {
     const int n = argc - 2;
     modGdiplus::EngineStartup();
     int rc = 2;
-    if (cmd == "gif" && n == 8) rc = gif(a);
-    else if (cmd == "pnm-write" && n == 8) rc = pnm_write(a);
-    else if (cmd == "pnm-read" && n == 2) rc = pnm_read(a);
-    else if (cmd == "pcx-read" && n == 2) rc = pcx_read(a);
-    else if (cmd == "load" && n == 3 && std::string(a[0]) == "icm") rc = load(true, a + 1);
-    else if (cmd == "load" && n == 2) rc = load(false, a);
-    else if (cmd == "save-gif" && n == 2) rc = save(0, a);
-    else if (cmd == "save-pnm" && n == 2) rc = save(1, a);
-    else if (cmd == "save-gif-platform" && n == 2) rc = save(2, a);
-    else if (cmd == "quantize" && n == 2) rc = quantize(a);
-    else std::fprintf(stderr, "own_codecs_tool: bad arguments\n");
+    if (cmd == "gif" && n == 8)
+        rc = gif(a);
+    else if (cmd == "pnm-write" && n == 8)
+        rc = pnm_write(a);
+    else if (cmd == "pnm-read" && n == 2)
+        rc = pnm_read(a);
+    else if (cmd == "pcx-read" && n == 2)
+        rc = pcx_read(a);
+    else if (cmd == "load" && n == 3 && std::string(a[0]) == "icm")
+        rc = load(true, a + 1);
+    else if (cmd == "load" && n == 2)
+        rc = load(false, a);
+    else if (cmd == "save-gif" && n == 2)
+        rc = save(0, a);
+    else if (cmd == "save-pnm" && n == 2)
+        rc = save(1, a);
+    else if (cmd == "save-gif-platform" && n == 2)
+        rc = save(2, a);
+    else if (cmd == "quantize" && n == 2)
+        rc = quantize(a);
+    else
+        std::fprintf(stderr, "own_codecs_tool: bad arguments\n");
     modGdiplus::EngineShutdown();
     return rc;
 }
