@@ -1,5 +1,6 @@
 // Loading files through the engine: GDI+ first, then the picture loader, then the PNM and
 // PCX readers by extension.
+#include "codecs/cPDF.h"
 #include "imaging/file_load.h"
 #include "imaging/image_props.h"
 #include "own_fixture.h"
@@ -182,4 +183,18 @@ TEST_F(FileLoad, BigPnmKeepsEveryPixel) {
                   0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
     }
     DisposeImage(image);
+}
+
+// The PDF writer loads image files through the same chain.
+TEST_F(FileLoad, PdfImagesByFileNameUseTheOwnReaders) {
+    cPDF pdf;
+    ASSERT_TRUE(pdf.InitPDFFile(dir.file("doc.pdf")));
+    EXPECT_EQ(pdf.PdfAddImage(VARIANT::Str(put("scan.pgm", pgm())), 1), 1);
+    EXPECT_EQ(pdf.PdfAddImage(VARIANT::Str(put("page.pcx", pcx_8bit(300, 300))), 1), 2);
+    EXPECT_EQ(pdf.PdfAddImage(VARIANT::Str(dir.file("missing.pgm")), 1), 0);
+    pdf.BeginPage();
+    pdf.DrawImg(1, 0, 0, 100, 50);
+    pdf.EndPage();
+    pdf.ClosePDFFile();
+    EXPECT_GT(lumtest::read_file(dir.file("doc.pdf")).size(), 100u);
 }

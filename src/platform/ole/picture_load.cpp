@@ -62,17 +62,24 @@ HICON icon_of(const Frame& f, HBITMAP colour) {
     return icon;
 }
 
+// The format of a file by its first bytes, a cursor read as the icon it is (an icon directory
+// with hot spots); false for the formats the loader does not read.
+bool picture_format(std::vector<uint8_t>& bytes, GUID* format) {
+    if (is_cursor(bytes)) bytes[2] = 1;
+    if (LumGdipSniffImageFormat(bytes.data(), bytes.size(), format) != Gdiplus::Ok) return false;
+    return *format == ImageFormatIcon || *format == ImageFormatBMP || *format == ImageFormatGIF ||
+           *format == ImageFormatJPEG;
+}
+
 HRESULT load(const char* path, REFIID iid, void** out) {
     std::vector<uint8_t> bytes;
-    if (!path || !win::ReadWholeFile(path, &bytes, kMaxPictureFile)) return CTL_E_FILENOTFOUND;
-    const bool cursor = is_cursor(bytes);
-    if (cursor) bytes[2] = 1;  // a cursor is an icon directory with hot spots
     GUID format{};
-    if (LumGdipSniffImageFormat(bytes.data(), bytes.size(), &format) != Gdiplus::Ok)
-        return CTL_E_INVALIDPICTURE;
+    // The signature first, so that files of other formats are not read whole.
+    if (!path || !win::ReadFileHead(path, 16, &bytes)) return CTL_E_FILENOTFOUND;
+    if (!picture_format(bytes, &format)) return CTL_E_INVALIDPICTURE;
+    if (!win::ReadWholeFile(path, &bytes, kMaxPictureFile)) return CTL_E_FILENOTFOUND;
+    if (!picture_format(bytes, &format)) return CTL_E_INVALIDPICTURE;
     const bool icon = format == ImageFormatIcon;
-    if (!icon && format != ImageFormatBMP && format != ImageFormatGIF && format != ImageFormatJPEG)
-        return CTL_E_INVALIDPICTURE;
     std::unique_ptr<Image> image;
     if (decode_bytes(bytes.data(), bytes.size(), &image) != Gdiplus::Ok)
         return CTL_E_INVALIDPICTURE;

@@ -91,4 +91,31 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, uint64_t 
     }
 }
 
+bool ReadFileHead(const std::string& path, size_t n, std::vector<uint8_t>* out) {
+    out->assign(n, 0);
+    Fd f;
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = f.fd < 0 || !S_ISDIR(st.st_mode) ? errno : EISDIR;
+        SetLastErrorFromErrno(error ? error : EINVAL, "open", path);
+        out->clear();
+        return false;
+    }
+    size_t have = 0;
+    while (have < n) {
+        ssize_t k = ::read(f.fd, out->data() + have, n - have);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0) {
+            SetLastErrorFromErrno(errno, "read", path);
+            out->clear();
+            return false;
+        }
+        if (k == 0) break;
+        have += size_t(k);
+    }
+    out->resize(have);
+    return true;
+}
+
 }  // namespace win

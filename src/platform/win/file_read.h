@@ -26,6 +26,8 @@ namespace win {
 // allocated for it).
 [[nodiscard]] bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out,
                                  uint64_t max_bytes = uint64_t(1) << 32);
+// The first `n` bytes of a regular file (fewer when it is shorter), for signature tests.
+[[nodiscard]] bool ReadFileHead(const std::string& path, size_t n, std::vector<uint8_t>* out);
 
 }  // namespace win
 
