@@ -409,7 +409,8 @@ int demo(const std::string& folder) {
     namespace fs = std::filesystem;
     fs::create_directories(folder);
     std::string config = folder + "/virtual-scanner.conf";
-    std::ofstream(config) << "# three sheets in the virtual scanner's feeder\npages = 3\n";
+    std::ofstream(config) << "# three document pages in the virtual scanner's feeder\npages = 3\n"
+                              "page_kind = document\n";
     setenv("LUMTWAIN_VIRTUAL", config.c_str(), 1);
     setenv("LUMTWAIN_SANE", "0", 0);
     std::vector<std::string> written;

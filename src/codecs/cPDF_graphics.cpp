@@ -6,15 +6,6 @@
 
 using namespace pdf;
 
-namespace {
-std::string F(float v) {
-    return cPDF::FormatNumber(v);
-}
-std::string F(double v) {
-    return cPDF::FormatNumber(v);
-}
-}  // namespace
-
 // ---- Colours and line styles -----------------------------------------------------------
 
 void cPDF::Color(int32_t color, bool stroke) {

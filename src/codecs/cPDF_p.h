@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/cPDF.h"
 #include "lumtwainpro/com_error.h"
 
 namespace pdf {
@@ -20,6 +21,14 @@ std::string JoinCR(std::initializer_list<std::string_view> entries);
 
 inline std::string Str(long long value) {
     return std::to_string(value);
+}
+
+// A number as content operators write it; a Single keeps its own 7 significant digits.
+inline std::string F(double value) {
+    return cPDF::FormatNumber(value);
+}
+inline std::string F(float value) {
+    return cPDF::FormatNumber(value);
 }
 
 // A PDF name's characters: bytes outside the printable range and the delimiters are written

@@ -13,13 +13,6 @@ using namespace pdf;
 
 namespace {
 
-std::string F(float v) {
-    return cPDF::FormatNumber(v);
-}
-std::string F(double v) {
-    return cPDF::FormatNumber(v);
-}
-
 std::string upper_without_blanks(const std::string& s) {
     std::string out;
     for (char c : s)

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "codes.h"
 #include "platform/win/win.h"
 
 namespace lumtwain {
@@ -68,24 +67,6 @@ void WriteDib(const DibSpec& format, const DibLayout& layout, const RowWriter& r
         std::memset(row, 0, layout.stride);
         rows(y, row);
     }
-}
-
-HGLOBAL BuildDibBlock(const DibSpec& format, const RowWriter& rows, int* condition) {
-    std::optional<DibLayout> layout = ComputeDibLayout(format);
-    if (!layout) {
-        if (condition) *condition = kTwccBadValue;
-        return 0;
-    }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, layout->total);
-    uint8_t* dst = block ? static_cast<uint8_t*>(GlobalLock(block)) : nullptr;
-    if (!dst) {
-        if (block) GlobalFree(block);
-        if (condition) *condition = kTwccLowMemory;
-        return 0;
-    }
-    WriteDib(format, *layout, rows, dst);
-    GlobalUnlock(block);
-    return block;
 }
 
 }  // namespace lumtwain

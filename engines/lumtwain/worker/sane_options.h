@@ -1,4 +1,4 @@
-// SANE option access for one open device. Every member must run on the SANE worker thread.
+// SANE option access for one open device, inside the SANE worker.
 #pragma once
 
 #include <sane/sane.h>
@@ -27,6 +27,7 @@ class SaneOptions {
     explicit SaneOptions(SANE_Handle handle) : m_handle(handle) {}
     void load();  // every descriptor, again after SANE_INFO_RELOAD_OPTIONS
     const SaneOption* find(const std::string& name) const;
+    const std::map<std::string, SaneOption>& all() const { return m_options; }
     std::optional<double> get_number(const std::string& name) const;
     std::optional<std::string> get_string(const std::string& name) const;
     // Sets and returns the value read back; nullopt when the device refuses it.

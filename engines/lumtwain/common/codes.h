@@ -123,6 +123,9 @@ constexpr int kIcapBitDepth = 4395;
 constexpr int kIcapAutomaticBorderDetection = 4432;
 constexpr int kIcapAutomaticDeskew = 4433;
 constexpr int kIcapAutomaticRotate = 4434;
+// CAP_CUSTOMBASE + 1, the engine's own: the capabilities it emulates in software for the
+// open source (UINT16 enumeration, read-only).
+constexpr int kCapEmulated = 0x8001;
 
 // Supported-size codes (TWSS_*).
 constexpr int kTwssNone = 0;
