@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_support.h"
 #include "codes.h"
 #include "driver.h"
 #include "lumtwain.h"
@@ -21,17 +22,6 @@ namespace {
 
 constexpr int kPages = 50;
 constexpr const char* kDevice = "Noname frontend-tester (test:0)";
-
-// A field of /proc/<pid>/status in bytes ("VmHWM", "VmRSS"), 0 when unreadable.
-double status_bytes(const std::string& pid, const char* field) {
-    std::ifstream in("/proc/" + pid + "/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0)
-            return std::atof(line.c_str() + key.size()) * 1024;
-    return 0;
-}
 
 // Forgets the peak so far: the next VmHWM is this benchmark's own.
 void reset_peak() {
@@ -58,24 +48,17 @@ std::string worker_pid() {
 // of our own.
 struct SaneSetup {
     SaneSetup() {
-        char tmpl[] = "/tmp/bench-sane-XXXXXX";
-        if (mkdtemp(tmpl)) dir = tmpl;
-        std::ofstream(dir + "/dll.conf") << "test\n";
-        std::ofstream(dir + "/test.conf") << "number_of_devices 1\ngeometry_max 432.0\n";
-        setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
+        folder.write("dll.conf", "test\n");
+        folder.write("test.conf", "number_of_devices 1\ngeometry_max 432.0\n");
+        setenv("SANE_CONFIG_DIR", folder.path().c_str(), 1);
         setenv("LUMTWAIN_SANE", "1", 1);
     }
-    ~SaneSetup() {
-        std::remove((dir + "/dll.conf").c_str());
-        std::remove((dir + "/test.conf").c_str());
-        std::remove(dir.c_str());
-    }
-    std::string dir;
+    benchsupport::ConfigFolder folder;
 };
 
 void report(benchmark::State& state, int64_t pages, double first_rss, double page_bytes,
             double worker_peak) {
-    const double peak = status_bytes("self", "VmHWM"), mb = 1024.0 * 1024.0;
+    const double peak = benchsupport::status_bytes("VmHWM"), mb = 1024.0 * 1024.0;
     state.counters["pages/s"] = benchmark::Counter(double(pages), benchmark::Counter::kIsRate);
     state.counters["page_MB"] = page_bytes / mb;
     state.counters["rss_first_MB"] = first_rss / mb;
@@ -105,13 +88,13 @@ void BM_ThroughTheWorker(benchmark::State& state) {
                 return;
             }
             if (pages++ == 0) {
-                first_rss = status_bytes("self", "VmRSS");
+                first_rss = benchsupport::status_bytes("VmRSS");
                 page_bytes = double(GlobalSize(block));
             }
             LUMTWAIN_FreeNative(block);
         }
     }
-    worker_peak = status_bytes(worker_pid(), "VmHWM");
+    worker_peak = benchsupport::status_bytes("VmHWM", worker_pid());
     report(state, pages, first_rss, page_bytes, worker_peak);
     LUMTWAIN_UnloadSourceManager();
 }
@@ -148,7 +131,7 @@ void BM_InProcess(benchmark::State& state) {
                 return;
             }
             if (pages++ == 0) {
-                first_rss = status_bytes("self", "VmRSS");
+                first_rss = benchsupport::status_bytes("VmRSS");
                 page_bytes = double(GlobalSize(block));
             }
             GlobalFree(block);

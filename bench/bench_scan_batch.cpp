@@ -10,24 +10,14 @@
 #include <memory>
 #include <string>
 
+#include "bench_support.h"
 #include "imaging/modGdiplus.h"
 #include "platform/win/win.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 
 constexpr int kPages = 50;
-
-// A field of /proc/self/status in bytes ("VmHWM", "VmRSS"), 0 when unreadable.
-double status_bytes(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0)
-            return std::atof(line.c_str() + key.size()) * 1024;
-    return 0;
-}
 
 size_t block_bytes(int32_t id) {
     for (const modGdiplus::ImageRecord& r : modGdiplus::ImageTable())
@@ -35,26 +25,11 @@ size_t block_bytes(int32_t id) {
     return 0;
 }
 
-// The virtual scanner with a feeder that outlasts the run, SANE left out.
-struct Setup {
-    explicit Setup(const char* kind) {
-        char tmpl[] = "/tmp/bench-scan-XXXXXX";
-        if (mkdtemp(tmpl)) dir = tmpl;
-        std::ofstream(dir + "/virtual.conf") << "pages = 100000\npage_kind = " << kind << "\n";
-        setenv("LUMTWAIN_VIRTUAL", (dir + "/virtual.conf").c_str(), 1);
-        setenv("LUMTWAIN_SANE", "0", 1);
-    }
-    ~Setup() {
-        std::remove((dir + "/virtual.conf").c_str());
-        std::remove(dir.c_str());
-    }
-    std::string dir;
-};
-
 void BM_FeederBatch300dpiRgb(benchmark::State& state) {
     const char* kind = state.range(0) == 0 ? "document" : "gradient";
     state.SetLabel(kind);
-    Setup setup(kind);
+    // A feeder that outlasts the run.
+    benchsupport::VirtualScanner scanner(std::string("pages = 100000\npage_kind = ") + kind + "\n");
     twain control;
     if (!control.TwainOpenSource("Virtual Scanner") || !control.TwainSelectFeeder(true) ||
         !control.TwainSetAutoFeed(true) || !control.TwainSetCurrentResolution(300) ||
@@ -74,7 +49,7 @@ void BM_FeederBatch300dpiRgb(benchmark::State& state) {
                 return;
             }
             if (pages == 0) {
-                first_rss = status_bytes("VmRSS");
+                first_rss = benchsupport::status_bytes("VmRSS");
                 page_bytes = double(block_bytes(id));
             }
             control.CloseImage(id);
@@ -85,7 +60,7 @@ void BM_FeederBatch300dpiRgb(benchmark::State& state) {
             return;
         }
     }
-    const double peak = status_bytes("VmHWM"), mb = 1024.0 * 1024.0;
+    const double peak = benchsupport::status_bytes("VmHWM"), mb = 1024.0 * 1024.0;
     state.counters["pages/s"] = benchmark::Counter(double(pages), benchmark::Counter::kIsRate);
     state.counters["page_MB"] = page_bytes / mb;
     state.counters["rss_first_MB"] = first_rss / mb;

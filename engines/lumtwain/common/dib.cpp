@@ -3,14 +3,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/win/win.h"
+#include "lumtwainpro/host.h"
+#include "platform/win/dib.h"
 
 namespace lumtwain {
 namespace {
 
-bool mul(size_t a, size_t b, size_t* out) {
-    return !__builtin_mul_overflow(a, b, out);
-}
 bool add(size_t a, size_t b, size_t* out) {
     return !__builtin_add_overflow(a, b, out);
 }
@@ -35,13 +33,13 @@ std::optional<DibLayout> ComputeDibLayout(const DibSpec& format) {
     if (format.width <= 0 || format.height <= 0) return std::nullopt;
     if (format.bits != 1 && format.bits != 8 && format.bits != 24) return std::nullopt;
     DibLayout l;
-    size_t row_bits;
-    if (!mul(size_t(format.width), size_t(format.bits), &row_bits) || !add(row_bits, 31, &row_bits))
-        return std::nullopt;
-    l.stride = row_bits / 32 * 4;
+    auto stride = win::DibStride(format.width, format.bits);
+    auto image = win::DibImageBytes(format.width, format.height, format.bits);
+    if (!stride || !image) return std::nullopt;
+    l.stride = *stride;
+    l.image_bytes = size_t(*image);
     l.palette_entries = format.bits == 1 ? 2 : format.bits == 8 ? 256 : 0;
     l.bits_offset = sizeof(BITMAPINFOHEADER) + l.palette_entries * sizeof(RGBQUAD);
-    if (!mul(l.stride, size_t(format.height), &l.image_bytes)) return std::nullopt;
     if (!add(l.bits_offset, l.image_bytes, &l.total) || l.total > kMaxDibBytes) return std::nullopt;
     return l;
 }

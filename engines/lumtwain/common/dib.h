@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "lumtwainpro/wintypes.h"
 
 namespace lumtwain {
 

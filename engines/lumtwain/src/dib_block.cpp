@@ -1,7 +1,7 @@
 // DIBs in movable global blocks of the platform stand-in (the host side only).
 #include "codes.h"
 #include "dib.h"
-#include "platform/win/win.h"
+#include "lumtwainpro/host.h"
 
 namespace lumtwain {
 

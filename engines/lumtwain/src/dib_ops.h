@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dib_view.h"
-#include "platform/wintypes.h"
+#include "lumtwainpro/wintypes.h"
 
 namespace lumtwain {
 

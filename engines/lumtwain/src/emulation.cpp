@@ -9,7 +9,7 @@
 #include "codes.h"
 #include "dib_ops.h"
 #include "page_analysis.h"
-#include "platform/win/win.h"
+#include "lumtwainpro/host.h"
 
 namespace lumtwain {
 namespace {

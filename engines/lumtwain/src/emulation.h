@@ -2,7 +2,7 @@
 // when the source cannot do them itself.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "lumtwainpro/wintypes.h"
 
 namespace lumtwain {
 

@@ -12,7 +12,7 @@
 #include "codes.h"
 #include "dib.h"
 #include "dib_view.h"
-#include "platform/win/win.h"
+#include "lumtwainpro/host.h"
 
 namespace lumtwain {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "capability.h"
 #include "emulation.h"
-#include "platform/wintypes.h"
+#include "lumtwainpro/wintypes.h"
 
 namespace lumtwain {
 
