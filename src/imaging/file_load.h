@@ -1,13 +1,11 @@
 // Loading images from files: the GDI+ decoders first, then the picture loader, then the
 // library's own PNM and PCX readers chosen by the file name's extension. The image is
-// registered in the image table; the caller disposes it. Exported from liblumtwainpro for the
-// programs and engines of this repository that load image files.
+// registered in the image table; the caller disposes it.
 #pragma once
 
 #include <string>
 
 #include "imaging/modGdiplus.h"
-#include "lumtwainpro/export.h"
 
 namespace modGdiplus {
 
@@ -15,14 +13,13 @@ namespace modGdiplus {
 // nothing reads it, 1 when the PNM or PCX reader finds a size below 1 or a damaged file; any
 // failure leaves `image` 0. Format names: the decoder's raw format ("JPEG", "TIFF", ...),
 // "PNM", "PPM", "PBM", "PGM" or "PCX" for the own readers.
-LUM_API EngineStatus LoadImageFromFile(GpImage& image, const std::string& path);
+EngineStatus LoadImageFromFile(GpImage& image, const std::string& path);
 // The same with colour management: a file's embedded ICC profile is converted to sRGB.
-LUM_API EngineStatus LoadImageFromFileICM(GpImage& image, const std::string& path);
+EngineStatus LoadImageFromFileICM(GpImage& image, const std::string& path);
 // The fallback chain after the GDI+ decoders: picture loader, then by the last three
 // characters of the trimmed path (upper-cased) the PNM or the PCX reader. 13 when nothing
 // reads the file. The image is registered without a name; `formatName` is the extension for
 // the own readers, empty otherwise.
-LUM_API EngineStatus LoadWithOwnCodecs(GpImage& image, const std::string& path,
-                                       std::string& formatName);
+EngineStatus LoadWithOwnCodecs(GpImage& image, const std::string& path, std::string& formatName);
 
 }  // namespace modGdiplus
