@@ -6,6 +6,7 @@
 #include "codecs/cLoadPCX.h"
 #include "codecs/mPNMFileIO.h"
 #include "imaging/image_props.h"
+#include "platform/image_file_loader.h"
 #include "platform/ole/picture_load.h"
 #include "platform/win/file_read.h"
 
@@ -145,6 +146,25 @@ EngineStatus LoadImageFromFile(GpImage& image, const std::string& path) {
 
 EngineStatus LoadImageFromFileICM(GpImage& image, const std::string& path) {
     return load_file(image, path, true);
+}
+
+namespace {
+
+// Nothing may escape into the engine.
+GpStatus load_for_engine(const char* path, GpImage* image) {
+    try {
+        return GpStatus(LoadImageFromFile(*image, path));
+    } catch (const std::exception&) {
+        if (*image) DisposeImage(*image);
+        *image = 0;
+        return Gdiplus::OutOfMemory;
+    }
+}
+
+}  // namespace
+
+void InstallEngineFileLoader() {
+    LumSetImageFileLoader(&load_for_engine);
 }
 
 }  // namespace modGdiplus

@@ -21,5 +21,8 @@ EngineStatus LoadImageFromFileICM(GpImage& image, const std::string& path);
 // reads the file. The image is registered without a name; `formatName` is the extension for
 // the own readers, empty otherwise.
 EngineStatus LoadWithOwnCodecs(GpImage& image, const std::string& path, std::string& formatName);
+// Makes LoadImageFromFile the loader of the engines' pages fed from files, so that they read
+// what the system reads (PNM, PCX, ...). Idempotent.
+void InstallEngineFileLoader();
 
 }  // namespace modGdiplus
