@@ -185,6 +185,16 @@ public:
     // ---- PDF ----------------------------------------------------------------------------
     bool SaveAsPdf(const std::string& sFilename);
 
+    // ---- Own-format saves -------------------------------------------------------------
+    // The native image through the library's own writers: an interlaced GIF89a file
+    // (images of more than 8 bits reduced to 256 colours by the octree; a palette entry of
+    // alpha 0 becomes the transparent colour), and a PNM file (P4 for 1 bit, P5 for a grey
+    // palette, P6 otherwise). 1 when the writer fails (a GIF side above 65535 pixels, a file
+    // that cannot be written); the file is replaced whole or not at all. Without a native
+    // image nothing is written: the last status if it is a failure, else 2.
+    int32_t SaveAsGifI(const std::string& sFilename);
+    int32_t SaveAsPnm(const std::string& sFilename);
+
     // ---- FTP upload ---------------------------------------------------------------------
     // Uploads the native image, saved in `sImageFormat` (BMP, JPG with the quality
     // nEncoderParameter, TIF with the compression nEncoderParameter, PNG, PDF, GIF; anything

@@ -392,11 +392,19 @@ std::vector<MemberInfo> clipboard_rows() {
     };
 }
 
+std::vector<MemberInfo> own_format_rows() {
+    return {
+        row<&twain::SaveAsGifI>(920, "SaveAsGifI", "sFilename", kStatus),
+        row<&twain::SaveAsPnm>(921, "SaveAsPnm", "sFilename", kStatus),
+    };
+}
+
 InterfaceInfo build() {
     InterfaceInfo iface{"_twain", kIidTwain, {}};
-    for (auto group : {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
-                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows, ftp_rows,
-                       effect_rows, geometry_rows, drawing_rows, colour_rows, clipboard_rows})
+    for (auto group :
+         {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
+          current_value_rows, setting_rows, save_rows, query_rows, pdf_rows, ftp_rows,
+          own_format_rows, effect_rows, geometry_rows, drawing_rows, colour_rows, clipboard_rows})
         for (auto& m : group()) iface.members.push_back(std::move(m));
     return iface;
 }

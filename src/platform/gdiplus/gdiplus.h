@@ -230,6 +230,9 @@ GpStatus GdipLoadImageFromStream(IStream* stream, GpImage* image);
 GpStatus LumGdipSniffImageFormat(const BYTE* data, size_t size, GUID* format);
 GpStatus GdipLoadImageFromFile(const char* filename, GpImage* image);
 GpStatus GdipCreateBitmapFromFile(const char* filename, GpBitmap* bitmap);
+// With colour management: pixels of a file that carries an ICC profile are converted to sRGB.
+GpStatus GdipLoadImageFromFileICM(const char* filename, GpImage* image);
+GpStatus GdipCreateBitmapFromFileICM(const char* filename, GpBitmap* bitmap);
 GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap* bitmap);
 GpStatus GdipCloneImage(GpImage image, GpImage* clone);
 GpStatus GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, PixelFormat format,
