@@ -92,8 +92,8 @@ uint8_t nearest_entry(const std::vector<ARGB>& pal, const uint8_t* px) {
     return uint8_t(best);
 }
 
-EngineStatus write_indices(GpImage image, const GpRect& r, PixelFormat format,
-                           std::vector<BYTE>& rows, int32_t stride) {
+EngineStatus write_rows(GpImage image, const GpRect& r, PixelFormat format, std::vector<BYTE>& rows,
+                        int32_t stride) {
     BitmapData data;
     data.Width = UINT(r.Width);
     data.Height = UINT(r.Height);
@@ -126,29 +126,20 @@ EngineStatus write_back(GpImage image, const GpRect& r, PixelFormat format, cons
                 bool bit = (argb[(size_t(y) * r.Width + x) * 4] == 255) != white_first;
                 if (bit) rows[size_t(y) * stride + size_t(x >> 3)] |= BYTE(0x80 >> (x & 7));
             }
-        return write_indices(image, r, format, rows, stride);
+        return write_rows(image, r, format, rows, stride);
     }
     bool nearest = format == PixelFormat8bppIndexed && GdiplusBelow6() && !pal.entries.empty();
     if (format == PixelFormat8bppIndexed && pal.grey && identity_ramp(pal)) {
         std::vector<BYTE> rows(n);
         for (size_t i = 0; i < n; ++i) rows[i] = argb[4 * i];
-        return write_indices(image, r, format, rows, r.Width);
+        return write_rows(image, r, format, rows, r.Width);
     }
     if (nearest || (format == PixelFormat8bppIndexed && pal.grey && !pal.entries.empty())) {
         std::vector<BYTE> rows(n);
         for (size_t i = 0; i < n; ++i) rows[i] = nearest_entry(pal.entries, &argb[4 * i]);
-        return write_indices(image, r, format, rows, r.Width);
+        return write_rows(image, r, format, rows, r.Width);
     }
-    BitmapData data;
-    data.Width = UINT(r.Width);
-    data.Height = UINT(r.Height);
-    data.Stride = 4 * r.Width;
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = argb.data();
-    if (EngineStatus s = LockImageBits(image, r, kLockWriteFromBuffer, PixelFormat32bppARGB, data);
-        s != Gdiplus::Ok)
-        return s;
-    return UnlockImageBits(image, data);
+    return write_rows(image, r, PixelFormat32bppARGB, argb, 4 * r.Width);
 }
 
 bool in_place_format(PixelFormat f) {

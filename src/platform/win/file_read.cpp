@@ -36,18 +36,40 @@ DWORD GetFileAttributesA(const char* path) {
 namespace win {
 
 namespace {
-bool read_file(const std::string& path, std::vector<uint8_t>* out, uint64_t max_bytes) {
-    Fd f;
+// Opens a regular file for reading, recording why not otherwise.
+bool open_regular(const std::string& path, Fd& f, struct stat& st) {
     f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (f.fd < 0) {
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0) {
         SetLastErrorFromErrno(errno, "open", path);
         return false;
     }
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        SetLastErrorFromErrno(errno ? errno : EISDIR, "read", path);
+    if (!S_ISREG(st.st_mode)) {
+        SetLastErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, "open", path);
         return false;
     }
+    return true;
+}
+
+// Reads until n bytes are in or the file ends; the count, or -1 with the error recorded.
+ssize_t read_up_to(const Fd& f, uint8_t* data, size_t n, const std::string& path) {
+    size_t have = 0;
+    while (have < n) {
+        ssize_t k = ::read(f.fd, data + have, n - have);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0) {
+            SetLastErrorFromErrno(errno, "read", path);
+            return -1;
+        }
+        if (k == 0) break;
+        have += size_t(k);
+    }
+    return ssize_t(have);
+}
+
+bool read_file(const std::string& path, std::vector<uint8_t>* out, uint64_t max_bytes) {
+    Fd f;
+    struct stat st {};
+    if (!open_regular(path, f, st)) return false;
     auto too_large = [&] {
         out->clear();
         SetLastError(ERROR_FILE_TOO_LARGE);
@@ -63,15 +85,13 @@ bool read_file(const std::string& path, std::vector<uint8_t>* out, uint64_t max_
             if (out->size() >= max_bytes) return too_large();
             out->resize(size_t(std::min<uint64_t>(uint64_t(out->size()) * 2, max_bytes)));
         }
-        ssize_t k = ::read(f.fd, out->data() + have, out->size() - have);
-        if (k < 0 && errno == EINTR) continue;
+        ssize_t k = read_up_to(f, out->data() + have, out->size() - have, path);
         if (k < 0) {
-            SetLastErrorFromErrno(errno, "read", path);
             out->clear();
             return false;
         }
-        if (k == 0) break;
         have += size_t(k);
+        if (have < out->size()) break;
     }
     out->resize(have);
     return true;
@@ -94,27 +114,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out, uint64_t 
 bool ReadFileHead(const std::string& path, size_t n, std::vector<uint8_t>* out) {
     out->assign(n, 0);
     Fd f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = f.fd < 0 || !S_ISDIR(st.st_mode) ? errno : EISDIR;
-        SetLastErrorFromErrno(error ? error : EINVAL, "open", path);
+    ssize_t have = open_regular(path, f, st) ? read_up_to(f, out->data(), n, path) : -1;
+    if (have < 0) {
         out->clear();
         return false;
     }
-    size_t have = 0;
-    while (have < n) {
-        ssize_t k = ::read(f.fd, out->data() + have, n - have);
-        if (k < 0 && errno == EINTR) continue;
-        if (k < 0) {
-            SetLastErrorFromErrno(errno, "read", path);
-            out->clear();
-            return false;
-        }
-        if (k == 0) break;
-        have += size_t(k);
-    }
-    out->resize(have);
+    out->resize(size_t(have));
     return true;
 }
 
