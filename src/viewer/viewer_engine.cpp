@@ -1,0 +1,91 @@
+#include "viewer/viewer_engine.h"
+
+#include "imaging/image_props.h"
+
+#if __has_include("imaging/file_load.h")
+#include "imaging/file_load.h"
+#define LUM_VIEWER_HAS_FILE_LOAD 1
+#endif
+#if __has_include("platform/gdiplus/gdiplus_graphics.h")
+#include "platform/gdiplus/gdiplus_graphics.h"
+#define LUM_VIEWER_HAS_DRAWING 1
+#endif
+
+namespace viewer {
+
+EngineStatus LoadFile(GpImage& image, const std::string& path, bool colour_managed) {
+    image = 0;
+#ifdef LUM_VIEWER_HAS_FILE_LOAD
+    return colour_managed ? modGdiplus::LoadImageFromFileICM(image, path)
+                          : modGdiplus::LoadImageFromFile(image, path);
+#else
+    (void)colour_managed;
+    EngineStatus status = GdipLoadImageFromFile(path.c_str(), &image);
+    if (status == Gdiplus::Ok) modGdiplus::RegisterImage(image, "");
+    return status;
+#endif
+}
+
+EngineStatus RotateFlip(GpImage image, int32_t rotate_flip) {
+    if (!modGdiplus::IsImageAlive(image)) return Gdiplus::InvalidParameter;
+#ifdef LUM_VIEWER_HAS_DRAWING
+    return GdipImageRotateFlip(image, RotateFlipType(rotate_flip));
+#else
+    (void)rotate_flip;
+    return Gdiplus::NotImplemented;
+#endif
+}
+
+#ifdef LUM_VIEWER_HAS_DRAWING
+namespace {
+
+EngineStatus draw_once(GpGraphics g, GpImage image, const DrawRequest& r, int32_t mode) {
+    GdipSetCompositingQuality(g, CompositingQualityHighSpeed);
+    GdipSetSmoothingMode(g, SmoothingModeNone);
+    GdipSetPixelOffsetMode(g, PixelOffsetModeNone);
+    GdipSetInterpolationMode(g, InterpolationMode(mode));
+    return GdipDrawImageRectRectI(g, image, r.dst_x, r.dst_y, r.dst_width, r.dst_height, r.src_x,
+                                  r.src_y, r.src_width, r.src_height, UnitPixel, 0, nullptr,
+                                  nullptr);
+}
+
+}  // namespace
+#endif
+
+EngineStatus DrawImagePart(GpGraphics graphics, GpImage image, const DrawRequest& r) {
+#ifdef LUM_VIEWER_HAS_DRAWING
+    EngineStatus status = draw_once(graphics, image, r, r.interpolation);
+    if (status != Gdiplus::OutOfMemory) return status;
+    status = draw_once(graphics, image, r, InterpolationModeNearestNeighbor);
+    if (status != Gdiplus::OutOfMemory) return status;
+    // Only the visible part, in the image's own format.
+    PixelFormat format = 0;
+    GdipGetImagePixelFormat(image, &format);
+    GpImage clone = 0;
+    status = modGdiplus::CloneImageArea(image, r.src_x, r.src_y, r.src_width, r.src_height, format,
+                                        clone);
+    if (status != Gdiplus::Ok) return status;
+    DrawRequest whole = r;
+    whole.src_x = whole.src_y = 0;
+    status = draw_once(graphics, clone, whole, InterpolationModeNearestNeighbor);
+    GdipDisposeImage(clone);
+    return status;
+#else
+    (void)graphics, (void)image, (void)r;
+    return Gdiplus::NotImplemented;
+#endif
+}
+
+GpGraphics GraphicsOnDc(HDC dc, ARGB clear, EngineStatus* status) {
+    GpGraphics g = 0;
+    *status = GdipCreateFromHDC(dc, &g);
+    if (*status != Gdiplus::Ok) return 0;
+    *status = GdipGraphicsClear(g, clear);
+    if (*status != Gdiplus::Ok) {
+        GdipDeleteGraphics(g);
+        return 0;
+    }
+    return g;
+}
+
+}  // namespace viewer
