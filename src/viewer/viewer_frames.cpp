@@ -29,7 +29,8 @@ void State::AnimationTick() {
         ReadImageInfo(current);
         LayoutImage(current);
     }
-    if (modGdiplus::SelectFrame(current, next_frame - 1) == 0) PaintImage();
+    // The first frame is selected before the image was ever laid out: nothing to paint yet.
+    if (modGdiplus::SelectFrame(current, next_frame - 1) == 0 && displayed_width > 0) PaintImage();
     size_t index = size_t(next_frame - 1);
     UINT delay = index < frame_delays.size() ? UINT(frame_delays[index]) : 100;
     animation_timer = SetTimer(window, UINT_PTR(this), delay, &animation_timer_proc);

@@ -87,6 +87,7 @@ int32_t LumViewer::DisplayFromURL(const std::string& sHost, const std::string& s
     };
     client.ProcessHostMessages = [] { win::PumpMessages(); };
     s.ResetDisplayState(false, false);
+    s.temp_copy_in_use = false;
     if (client.hInternet() == 0) return s.last_status = ViewerInternetOpenError;
     TransferScope scope(s, client);
     client.BufferSize(s.http_buffer_size);

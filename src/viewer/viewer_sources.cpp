@@ -256,6 +256,8 @@ int32_t finish(State& s, Load load) {
 void begin(State& s) {
     s.ReleasePdfIfShown();
     s.ResetDisplayState(false, false);
+    // A copy made for an earlier image goes with that image (the engine deletes it).
+    s.temp_copy_in_use = false;
 }
 
 template <class Load>
@@ -346,6 +348,7 @@ int32_t LumViewer::SetNativeImage(int32_t nImageID) {
         s.source_kind = 1;
     }
     if (nImageID == 0) return s.last_status = ViewerInvalidParameter;
+    if (GpImage(nImageID) != s.current) s.temp_copy_in_use = false;
     s.current = GpImage(nImageID);
     s.last_status = 0;
     if (!keep_page) s.current_page = 1;
