@@ -100,10 +100,12 @@ GpStatus GdipSetPropertyItem(GpImage image, const PropertyItem* item) {
     data.id = item->id;
     data.type = item->type;
     const BYTE* v = static_cast<const BYTE*>(item->value);
-    data.value.assign(v, v + item->length);
-    if (PropertyData* p = find_property(*img, item->id))
-        *p = std::move(data);
-    else
-        img->props().push_back(std::move(data));
-    return Gdiplus::Ok;
+    return guarded([&] {
+        data.value.assign(v, v + item->length);  // any length a caller claims
+        if (PropertyData* p = find_property(*img, item->id))
+            *p = std::move(data);
+        else
+            img->props().push_back(std::move(data));
+        return Gdiplus::Ok;
+    });
 }
