@@ -101,7 +101,12 @@ void BM_ScrollSmallChange(benchmark::State& state) {
     }
     state.counters["status"] = s.viewer->last_status();
 }
-BENCHMARK(BM_ScrollSmallChange)->ArgName("zoom%")->Arg(100)->Arg(37)->Arg(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollSmallChange)
+    ->ArgName("zoom%")
+    ->Arg(100)
+    ->Arg(37)
+    ->Arg(300)
+    ->Unit(benchmark::kMillisecond);
 
 // A zoom step from the keyboard or wheel: layout, ranges and the fast paint.
 void BM_ZoomStep(benchmark::State& state) {
@@ -130,7 +135,12 @@ void BM_QualityPass(benchmark::State& state) {
     state.counters["quality"] = s.viewer->get_ViewerQuality();
     state.counters["status"] = s.viewer->last_status();
 }
-BENCHMARK(BM_QualityPass)->ArgName("zoom%")->Arg(0)->Arg(37)->Arg(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QualityPass)
+    ->ArgName("zoom%")
+    ->Arg(0)
+    ->Arg(37)
+    ->Arg(300)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -78,21 +78,31 @@ Options parse(int argc, char** argv) {
             return argv[++i];
         };
         if (a == "--render") continue;
-        if (a == "--size") pair_of(value(), 'x', &o.width, &o.height, "--size");
-        else if (a == "--zoom-mode") o.zoom_mode = zoom_mode_of(value());
-        else if (a == "--zoom") o.zoom = std::stod(value()), o.zoom_mode = 4;
-        else if (a == "--scroll") pair_of(value(), ',', &o.scroll_x, &o.scroll_y, "--scroll"), o.scroll = true;
-        else if (a == "--align") o.align = number(value(), "--align");
-        else if (a == "--fast") o.fast = true;
+        if (a == "--size")
+            pair_of(value(), 'x', &o.width, &o.height, "--size");
+        else if (a == "--zoom-mode")
+            o.zoom_mode = zoom_mode_of(value());
+        else if (a == "--zoom")
+            o.zoom = std::stod(value()), o.zoom_mode = 4;
+        else if (a == "--scroll")
+            pair_of(value(), ',', &o.scroll_x, &o.scroll_y, "--scroll"), o.scroll = true;
+        else if (a == "--align")
+            o.align = number(value(), "--align");
+        else if (a == "--fast")
+            o.fast = true;
         else if (a == "--back-color") {
             unsigned rgb = unsigned(std::stoul(value(), nullptr, 16));
             o.back_color = int32_t((rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF));
         } else if (a == "--quality") {
             std::string q = value();
-            if (q == "auto") o.quality_auto = true;
-            else o.quality = number(q, "--quality");
-        } else if (a.rfind("--", 0) == 0) throw std::invalid_argument("unknown option " + a);
-        else positional.push_back(a);
+            if (q == "auto")
+                o.quality_auto = true;
+            else
+                o.quality = number(q, "--quality");
+        } else if (a.rfind("--", 0) == 0)
+            throw std::invalid_argument("unknown option " + a);
+        else
+            positional.push_back(a);
     }
     if (positional.size() != 2) throw std::invalid_argument("INPUT and OUTPUT are needed");
     if (o.width < 1 || o.height < 1 || o.width > 32767 || o.height > 32767)
@@ -196,8 +206,10 @@ int render(const Options& o) {
 int main(int argc, char** argv) {
     bool render_asked = false;
     for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--render") render_asked = true;
-        else if (std::string(argv[i]) == "--help") return std::fputs(kUsage, stdout), 0;
+        if (std::string(argv[i]) == "--render")
+            render_asked = true;
+        else if (std::string(argv[i]) == "--help")
+            return std::fputs(kUsage, stdout), 0;
     if (!render_asked) {
         std::fputs(kUsage, stderr);
         return 2;

@@ -65,7 +65,8 @@ class EventSink final : public RefCounted<IDispatch> {
         }
         try {
             py::list values;
-            for (size_t i = 0; i < n; ++i) values.append(to_python(*args[i], event.params[i].enumeration));
+            for (size_t i = 0; i < n; ++i)
+                values.append(to_python(*args[i], event.params[i].enumeration));
             py::object result = handler(*py::tuple(values));
             take_back(event, result, args);
         } catch (py::error_already_set& e) {
@@ -128,11 +129,11 @@ void on(Viewer& v, const std::string& name, py::object handler) {
     if (!PyCallable_Check(handler.ptr())) throw py::type_error("the handler is not callable");
     DISPID id = event_id(name);
     if (!v.sink) {
-        auto container = ComPtr<IDispatch>(v.object.get()).query<IConnectionPointContainer>(
-            IID_IConnectionPointContainer);
+        auto container = ComPtr<IDispatch>(v.object.get())
+                             .query<IConnectionPointContainer>(IID_IConnectionPointContainer);
         ComPtr<IConnectionPoint> point;
-        if (!container || FAILED(container->FindConnectionPoint(com::lumviewer_events().iid,
-                                                                point.put())))
+        if (!container ||
+            FAILED(container->FindConnectionPoint(com::lumviewer_events().iid, point.put())))
             raise_com_error(E_NOINTERFACE, 0, "the viewer has no connection point");
         auto sink = ComPtr<EventSink>::adopt(new EventSink);
         check(point->Advise(static_cast<IDispatch*>(sink.get()), &v.cookie), "Advise");
@@ -176,7 +177,8 @@ py::dict part_info(const Viewer& v, const std::string& name) {
 void persist(const Viewer& v, const std::string& path, bool save) {
     ComPtr<IPropertyBag> bag;
     check(ole::CreateFilePropertyBag(path, bag.put()), "CreateFilePropertyBag");
-    auto persist = ComPtr<IDispatch>(v.object.get()).query<IPersistPropertyBag>(IID_IPersistPropertyBag);
+    auto persist =
+        ComPtr<IDispatch>(v.object.get()).query<IPersistPropertyBag>(IID_IPersistPropertyBag);
     if (!persist) raise_com_error(E_NOINTERFACE, 0, "the viewer does not persist");
     if (!save) {
         check(persist->Load(bag.get(), nullptr), "Load");
@@ -184,7 +186,8 @@ void persist(const Viewer& v, const std::string& path, bool save) {
     }
     check(persist->Save(bag.get(), TRUE, TRUE), "Save");
     HRESULT hr = ole::SaveFilePropertyBag(bag.get());
-    if (FAILED(hr)) raise_com_error(hr, 0, "the property bag could not be written: " + win::GetErrorDetail());
+    if (FAILED(hr))
+        raise_com_error(hr, 0, "the property bag could not be written: " + win::GetErrorDetail());
 }
 
 Viewer make_viewer(int width, int height) {
@@ -219,47 +222,84 @@ void register_viewer(py::module_& m) {
         .def("on", &on, arg("event"), arg("handler"), "Calls handler(*arguments) on the event.")
         .def("off", &off, arg("event") = py::none(), arg("handler") = py::none(),
              "Removes a handler, the event's handlers, or every handler.")
-        .def("mouse_down", [](const Viewer& v, int x, int y, int button, int shift) {
-                 check_input(win::SendMouseDown(v.window(), button, shift, x, y));
-             }, arg("x"), arg("y"), arg("button") = 1, arg("shift") = 0)
-        .def("mouse_move", [](const Viewer& v, int x, int y, int buttons, int shift) {
-                 check_input(win::SendMouseMove(v.window(), buttons, shift, x, y));
-             }, arg("x"), arg("y"), arg("buttons") = 0, arg("shift") = 0)
-        .def("mouse_up", [](const Viewer& v, int x, int y, int button, int shift) {
-                 check_input(win::SendMouseUp(v.window(), button, shift, x, y));
-             }, arg("x"), arg("y"), arg("button") = 1, arg("shift") = 0)
-        .def("double_click", [](const Viewer& v, int x, int y, int button, int shift) {
-                 check_input(win::SendDoubleClick(v.window(), button, shift, x, y));
-                 check_input(win::SendMouseUp(v.window(), button, shift, x, y));
-             }, arg("x"), arg("y"), arg("button") = 1, arg("shift") = 0)
-        .def("wheel", [](const Viewer& v, int delta, int x, int y, int shift) {
-                 check_input(win::SendMouseWheel(v.window(), delta, shift, x, y));
-             }, arg("delta") = WHEEL_DELTA, arg("x") = 0, arg("y") = 0, arg("shift") = 0)
-        .def("key_down", [](const Viewer& v, int code, int shift) {
-                 check_input(win::SendKeyDown(v.window(), code, shift));
-             }, arg("code"), arg("shift") = 0)
-        .def("key_up", [](const Viewer& v, int code, int shift) {
-                 check_input(win::SendKeyUp(v.window(), code, shift));
-             }, arg("code"), arg("shift") = 0)
-        .def("key", [](const Viewer& v, int code, int shift) {
-                 check_input(win::SendKeyDown(v.window(), code, shift));
-                 check_input(win::SendKeyUp(v.window(), code, shift));
-             }, arg("code"), arg("shift") = 0)
-        .def("key_press", [](const Viewer& v, int character) {
-                 check_input(win::SendChar(v.window(), character));
-             }, arg("character"))
-        .def("resize", [](const Viewer& v, int width, int height) {
-                 if (!win::ResizeWindow(v.window(), width, height))
-                     throw py::value_error("the window size must be 0 to 32767 pixels each way");
-             }, arg("width"), arg("height"))
-        .def("drop_files", [](const Viewer& v, const std::vector<std::string>& files, int x, int y) {
-                 return win::DropFiles(v.window(), files, x, y) != FALSE;
-             }, arg("files"), arg("x") = 0, arg("y") = 0,
-             "Drops files on the window; False when it does not accept drops (ViewerDrop).")
-        .def("save_properties", [](const Viewer& v, const std::string& path) { persist(v, path, true); },
-             arg("path"), "Writes the persisted properties to a property bag file.")
-        .def("load_properties", [](const Viewer& v, const std::string& path) { persist(v, path, false); },
-             arg("path"), "Reads the persisted properties from a property bag file.")
+        .def(
+            "mouse_down",
+            [](const Viewer& v, int x, int y, int button, int shift) {
+                check_input(win::SendMouseDown(v.window(), button, shift, x, y));
+            },
+            arg("x"), arg("y"), arg("button") = 1, arg("shift") = 0)
+        .def(
+            "mouse_move",
+            [](const Viewer& v, int x, int y, int buttons, int shift) {
+                check_input(win::SendMouseMove(v.window(), buttons, shift, x, y));
+            },
+            arg("x"), arg("y"), arg("buttons") = 0, arg("shift") = 0)
+        .def(
+            "mouse_up",
+            [](const Viewer& v, int x, int y, int button, int shift) {
+                check_input(win::SendMouseUp(v.window(), button, shift, x, y));
+            },
+            arg("x"), arg("y"), arg("button") = 1, arg("shift") = 0)
+        .def(
+            "double_click",
+            [](const Viewer& v, int x, int y, int button, int shift) {
+                check_input(win::SendDoubleClick(v.window(), button, shift, x, y));
+                check_input(win::SendMouseUp(v.window(), button, shift, x, y));
+            },
+            arg("x"), arg("y"), arg("button") = 1, arg("shift") = 0)
+        .def(
+            "wheel",
+            [](const Viewer& v, int delta, int x, int y, int shift) {
+                check_input(win::SendMouseWheel(v.window(), delta, shift, x, y));
+            },
+            arg("delta") = WHEEL_DELTA, arg("x") = 0, arg("y") = 0, arg("shift") = 0)
+        .def(
+            "key_down",
+            [](const Viewer& v, int code, int shift) {
+                check_input(win::SendKeyDown(v.window(), code, shift));
+            },
+            arg("code"), arg("shift") = 0)
+        .def(
+            "key_up",
+            [](const Viewer& v, int code, int shift) {
+                check_input(win::SendKeyUp(v.window(), code, shift));
+            },
+            arg("code"), arg("shift") = 0)
+        .def(
+            "key",
+            [](const Viewer& v, int code, int shift) {
+                check_input(win::SendKeyDown(v.window(), code, shift));
+                check_input(win::SendKeyUp(v.window(), code, shift));
+            },
+            arg("code"), arg("shift") = 0)
+        .def(
+            "key_press",
+            [](const Viewer& v, int character) {
+                check_input(win::SendChar(v.window(), character));
+            },
+            arg("character"))
+        .def(
+            "resize",
+            [](const Viewer& v, int width, int height) {
+                if (!win::ResizeWindow(v.window(), width, height))
+                    throw py::value_error("the window size must be 0 to 32767 pixels each way");
+            },
+            arg("width"), arg("height"))
+        .def(
+            "drop_files",
+            [](const Viewer& v, const std::vector<std::string>& files, int x, int y) {
+                return win::DropFiles(v.window(), files, x, y) != FALSE;
+            },
+            arg("files"), arg("x") = 0, arg("y") = 0,
+            "Drops files on the window; False when it does not accept drops (ViewerDrop).")
+        .def(
+            "save_properties",
+            [](const Viewer& v, const std::string& path) { persist(v, path, true); }, arg("path"),
+            "Writes the persisted properties to a property bag file.")
+        .def(
+            "load_properties",
+            [](const Viewer& v, const std::string& path) { persist(v, path, false); }, arg("path"),
+            "Reads the persisted properties from a property bag file.")
         .def_property_readonly("window", [](const Viewer& v) { return v.window(); });
 
     m.def("LumViewer", &make_viewer, arg("width") = 320, arg("height") = 240,

@@ -45,7 +45,7 @@ enum ViewerStatus : int32_t {
 // handler and the control goes on with the changed values. An exception leaving a handler
 // is logged (win::DebugLog) and does not unwind through the control.
 class LUM_API LumViewerEvents {
-public:
+  public:
     virtual ~LumViewerEvents() = default;
     virtual void DataReceived(int32_t& nPercentProgress, int32_t& nLeftToTransfer,
                               int32_t& nTotalLength) {}
@@ -71,7 +71,7 @@ public:
 };
 
 class LUM_API LumViewer {
-public:
+  public:
     // Starts the image engine for this thread and makes the control's window (a headless
     // window of 320 x 240 inner pixels) with the new-instance property values.
     LumViewer();
@@ -266,10 +266,8 @@ public:
     bool isRectDrawed();
     void GetRectValues(int32_t& nLeft, int32_t& nTop, int32_t& nWidth, int32_t& nHeight);
     void SetRectValues(int32_t nLeft, int32_t nTop, int32_t nWidth, int32_t nHeight);
-    void CoordObjectToImage(int32_t nObjectX, int32_t nObjectY, int32_t& nImageX,
-                            int32_t& nImageY);
-    void CoordImageToObject(int32_t nImageX, int32_t nImageY, int32_t& nObjectX,
-                            int32_t& nObjectY);
+    void CoordObjectToImage(int32_t nObjectX, int32_t nObjectY, int32_t& nImageX, int32_t& nImageY);
+    void CoordImageToObject(int32_t nImageX, int32_t nImageY, int32_t& nObjectX, int32_t& nObjectY);
     int32_t GetMouseX();
     int32_t GetMouseY();
 
@@ -295,7 +293,7 @@ public:
     // The window procedure of every viewer window.
     static LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-private:
+  private:
     int32_t display_file(const std::string& path, bool colour_managed);
     std::unique_ptr<State> m;
 };

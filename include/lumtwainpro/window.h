@@ -45,8 +45,8 @@ constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_ENABLE = 0x000A;
 constexpr UINT WM_KEYDOWN = 0x0100;  // wparam: virtual key code
 constexpr UINT WM_KEYUP = 0x0101;
-constexpr UINT WM_CHAR = 0x0102;  // wparam: the character
-constexpr UINT WM_TIMER = 0x0113;  // wparam: timer identifier, lparam: its TIMERPROC or 0
+constexpr UINT WM_CHAR = 0x0102;     // wparam: the character
+constexpr UINT WM_TIMER = 0x0113;    // wparam: timer identifier, lparam: its TIMERPROC or 0
 constexpr UINT WM_HSCROLL = 0x0114;  // from a scroll bar: wparam code, lparam the bar
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_MOUSEMOVE = 0x0200;  // wparam: MK_* keys, lparam: x | y << 16 (signed)
@@ -87,11 +87,21 @@ constexpr int VK_MENU = 0x12;
 constexpr int VK_ADD = 0x6B;       // 107, numeric keypad plus
 constexpr int VK_SUBTRACT = 0x6D;  // 109, numeric keypad minus
 
-inline WORD LOWORD(uintptr_t v) { return WORD(v & 0xFFFF); }
-inline WORD HIWORD(uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
-inline int GET_X_LPARAM(LPARAM l) { return int(int16_t(LOWORD(uintptr_t(l)))); }
-inline int GET_Y_LPARAM(LPARAM l) { return int(int16_t(HIWORD(uintptr_t(l)))); }
-inline short GET_WHEEL_DELTA_WPARAM(WPARAM w) { return short(HIWORD(w)); }
+inline WORD LOWORD(uintptr_t v) {
+    return WORD(v & 0xFFFF);
+}
+inline WORD HIWORD(uintptr_t v) {
+    return WORD((v >> 16) & 0xFFFF);
+}
+inline int GET_X_LPARAM(LPARAM l) {
+    return int(int16_t(LOWORD(uintptr_t(l))));
+}
+inline int GET_Y_LPARAM(LPARAM l) {
+    return int(int16_t(HIWORD(uintptr_t(l))));
+}
+inline short GET_WHEEL_DELTA_WPARAM(WPARAM w) {
+    return short(HIWORD(w));
+}
 inline LPARAM MAKELPARAM(int lo, int hi) {
     return LPARAM(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16);
 }
@@ -117,9 +127,9 @@ constexpr DWORD SBS_VERT = 0x0001;
 // A window of `width` x `height` inner pixels (a child at x, y of its parent). The window
 // procedure gets WM_CREATE with lparam `param` before this returns. 0 for an unknown class,
 // a parent that is not a window, or a surface that cannot be allocated.
-HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, DWORD style,
-                     int x, int y, int width, int height, HWND parent, HMENU menu,
-                     HINSTANCE instance, void* param);
+HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     void* param);
 // Sends WM_DESTROY, destroys the children first, kills the window's timers.
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);

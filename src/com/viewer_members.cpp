@@ -124,8 +124,7 @@ std::vector<MemberInfo> source_rows() {
         row<&V::GetHBitmap>(229, "GetHBitmap"),
         row<&V::DeleteHBitmap>(230, "DeleteHBitmap", "nHbitmap"),
         row<&V::Copy2Clipboard>(231, "Copy2Clipboard"),
-        row<&V::CopyRegion2Clipboard>(232, "CopyRegion2Clipboard",
-                                      "nXsrc, nYsrc, nWidth, nHeight"),
+        row<&V::CopyRegion2Clipboard>(232, "CopyRegion2Clipboard", "nXsrc, nYsrc, nWidth, nHeight"),
         row<&V::GetWidthMM>(233, "GetWidthMM"),
         row<&V::GetHeightMM>(234, "GetHeightMM"),
     };
@@ -183,7 +182,8 @@ std::vector<MemberInfo> frame_rows() {
 
 InterfaceInfo build() {
     InterfaceInfo iface{"_LumViewer", kIidLumViewer, {}};
-    for (auto group : {property_rows, core_rows, source_rows, zoom_rows, rectangle_rows, frame_rows})
+    for (auto group :
+         {property_rows, core_rows, source_rows, zoom_rows, rectangle_rows, frame_rows})
         for (auto& m : group()) iface.members.push_back(std::move(m));
     return iface;
 }

@@ -191,7 +191,9 @@ HRESULT create_viewer(IDispatch** out) {
 
 }  // namespace
 
-Creator lumviewer_creator() { return &create_viewer; }
+Creator lumviewer_creator() {
+    return &create_viewer;
+}
 
 LumViewer* viewer_of(IDispatch* object) {
     auto* v = dynamic_cast<ViewerObject*>(object);

@@ -43,9 +43,16 @@ int16_t shift_state() {
 
 int16_t button_of(UINT message) {
     switch (message) {
-        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK: return 1;
-        case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: return 2;
-        default: return 4;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            return 1;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+            return 2;
+        default:
+            return 4;
     }
 }
 
@@ -57,16 +64,22 @@ int16_t held_buttons(WPARAM w) {
 bool mouse_message(UINT m, LumViewer::State& s, WPARAM w, LPARAM l) {
     float x = float(GET_X_LPARAM(l)), y = float(GET_Y_LPARAM(l));
     switch (m) {
-        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
             s.OnMouseDown(button_of(m), shift_state(), x, y);
             return true;
-        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
             s.OnMouseUp(button_of(m), shift_state(), x, y);
             return true;
         case WM_MOUSEMOVE:
             s.OnMouseMove(held_buttons(w), shift_state(), x, y);
             return true;
-        case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK:
             s.click_pending = false;
             s.raise([](LumViewerEvents& e) { e.DblClickControl(); });
             return true;
@@ -85,18 +98,31 @@ LRESULT LumViewer::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM l
     State* s = state_of(window);
     if (!s || s->terminated) return DefWindowProcA(window, message, wparam, lparam);
     switch (message) {
-        case WM_SIZE: s->OnResize(); return 0;
-        case WM_HSCROLL: case WM_VSCROLL: s->OnScrollChange(HWND(lparam)); return 0;
+        case WM_SIZE:
+            s->OnResize();
+            return 0;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            s->OnScrollChange(HWND(lparam));
+            return 0;
         case WM_TIMER:
             if (wparam == State::kQualityTimer) s->OnQualityTimer();
             return 0;
-        case WM_KEYDOWN: s->OnKeyDown(int16_t(wparam), shift_state()); return 0;
-        case WM_KEYUP: s->OnKeyUp(int16_t(wparam), shift_state()); return 0;
-        case WM_CHAR: s->OnChar(int16_t(wparam)); return 0;
+        case WM_KEYDOWN:
+            s->OnKeyDown(int16_t(wparam), shift_state());
+            return 0;
+        case WM_KEYUP:
+            s->OnKeyUp(int16_t(wparam), shift_state());
+            return 0;
+        case WM_CHAR:
+            s->OnChar(int16_t(wparam));
+            return 0;
         case WM_DROPFILES:
             if (wparam) s->OnDrop(*reinterpret_cast<const DROPFILESLIST*>(wparam));
             return 0;
-        case WM_DESTROY: s->Terminate(); return 0;
+        case WM_DESTROY:
+            s->Terminate();
+            return 0;
         default:
             if (mouse_message(message, *s, wparam, lparam)) return 0;
             return DefWindowProcA(window, message, wparam, lparam);
@@ -211,14 +237,30 @@ LumViewer::~LumViewer() {
     }
 }
 
-void LumViewer::SetEventSink(LumViewerEvents* sink) { m->events = sink; }
-void LumViewer::Terminate() { m->Terminate(); }
-double LumViewer::GetVersion() { return 4.511; }
-HWND LumViewer::hwnd() const { return m->window; }
-int32_t LumViewer::last_status() const { return m->last_status; }
-int32_t LumViewer::display_copy() const { return int32_t(m->display_copy); }
-int32_t LumViewer::source_kind() const { return m->source_kind; }
-bool LumViewer::quality_pass_done() const { return m->quality_done; }
+void LumViewer::SetEventSink(LumViewerEvents* sink) {
+    m->events = sink;
+}
+void LumViewer::Terminate() {
+    m->Terminate();
+}
+double LumViewer::GetVersion() {
+    return 4.511;
+}
+HWND LumViewer::hwnd() const {
+    return m->window;
+}
+int32_t LumViewer::last_status() const {
+    return m->last_status;
+}
+int32_t LumViewer::display_copy() const {
+    return int32_t(m->display_copy);
+}
+int32_t LumViewer::source_kind() const {
+    return m->source_kind;
+}
+bool LumViewer::quality_pass_done() const {
+    return m->quality_done;
+}
 
 HWND LumViewer::part(const std::string& name) const {
     if (name == "HScroll") return m->hscroll;

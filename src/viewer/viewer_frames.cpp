@@ -40,7 +40,9 @@ void State::AnimationTick() {
     }
 }
 
-int32_t LumViewer::GetTotalFrame() { return m->num_pages; }
+int32_t LumViewer::GetTotalFrame() {
+    return m->num_pages;
+}
 
 int32_t LumViewer::PlayGif() {
     if (m->last_status == 0 && m->animation) {

@@ -91,7 +91,8 @@ void State::RefreshRect() {
         return;
     }
     rect_drawn = self.isRectDrawed();
-    if (rect_drawn) self.GetRectValues(stored_rect[0], stored_rect[1], stored_rect[2], stored_rect[3]);
+    if (rect_drawn)
+        self.GetRectValues(stored_rect[0], stored_rect[1], stored_rect[2], stored_rect[3]);
 }
 
 void State::PlaceRectangle(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -149,5 +150,9 @@ void LumViewer::CoordImageToObject(int32_t nImageX, int32_t nImageY, int32_t& nO
     nObjectX = round_even((nImageX - 1) * m->zoom) + m->image_left;
 }
 
-int32_t LumViewer::GetMouseX() { return m->mouse_image_x; }
-int32_t LumViewer::GetMouseY() { return m->mouse_image_y; }
+int32_t LumViewer::GetMouseX() {
+    return m->mouse_image_x;
+}
+int32_t LumViewer::GetMouseY() {
+    return m->mouse_image_y;
+}

@@ -16,10 +16,20 @@ constexpr int32_t kBarLimit = 32767;
 // current position.
 double horizontal_share(int32_t alignment) {
     switch (alignment) {
-        case 0: case 4: case 7: return 0.0;
-        case 2: case 6: case 9: return 0.5;
-        case 1: case 5: case 8: return 1.0;
-        default: return -1.0;
+        case 0:
+        case 4:
+        case 7:
+            return 0.0;
+        case 2:
+        case 6:
+        case 9:
+            return 0.5;
+        case 1:
+        case 5:
+        case 8:
+            return 1.0;
+        default:
+            return -1.0;
     }
 }
 
@@ -48,7 +58,9 @@ int State::bar_height() const {
     win::WindowBounds b;
     return win::GetWindowBounds(hscroll, &b) ? b.height : 0;
 }
-bool State::bar_visible(HWND bar) const { return IsWindowVisible(bar) != FALSE; }
+bool State::bar_visible(HWND bar) const {
+    return IsWindowVisible(bar) != FALSE;
+}
 int32_t State::bar_max(HWND bar) const {
     win::ScrollBarValues v;
     return win::GetScrollBarValues(bar, &v) ? v.max : 0;
@@ -143,8 +155,12 @@ void State::LayoutImage(GpImage image) {
     bool to_rect = false;
     int32_t rect[4] = {0, 0, 0, 0};
     switch (zoom_mode) {
-        case 1: z = 1.0; break;
-        case 2: z = R >= double(W) / H ? double(W) / image_width : double(H) / image_height * aspect; break;
+        case 1:
+            z = 1.0;
+            break;
+        case 2:
+            z = R >= double(W) / H ? double(W) / image_width : double(H) / image_height * aspect;
+            break;
         case 3:
             z = double(W) / image_width;
             if (image_width * z / R > H && scroll_bars) {
@@ -172,7 +188,8 @@ void State::LayoutImage(GpImage image) {
             to_rect = true;
             zoom_mode = 4;
             break;
-        default: break;
+        default:
+            break;
     }
     if (z > max_zoom) z = max_zoom;
     zoom = z;
@@ -225,7 +242,9 @@ void State::LayoutImage(GpImage image) {
 
 // ---- Zoom members ------------------------------------------------------------------------
 
-double LumViewer::get_Zoom() { return m->zoom; }
+double LumViewer::get_Zoom() {
+    return m->zoom;
+}
 
 void LumViewer::put_Zoom(double value) {
     if (!(value > 0)) return;
@@ -236,18 +255,32 @@ void LumViewer::put_Zoom(double value) {
     if (m->current) m->LayoutImage();
 }
 
-int32_t LumViewer::get_ZoomMode() { return m->zoom_mode; }
+int32_t LumViewer::get_ZoomMode() {
+    return m->zoom_mode;
+}
 
 void LumViewer::put_ZoomMode(int32_t value) {
     if (value == m->zoom_mode) return;
     switch (value) {
-        case 1: SetZoom100(); break;
-        case 2: SetZoomFitControl(); break;
-        case 3: SetZoomWidthControl(); break;
-        case 5: SetZoomHeightControl(); break;
-        case 6: SetZoomControl(); break;
-        case 4: break;
-        default: return;
+        case 1:
+            SetZoom100();
+            break;
+        case 2:
+            SetZoomFitControl();
+            break;
+        case 3:
+            SetZoomWidthControl();
+            break;
+        case 5:
+            SetZoomHeightControl();
+            break;
+        case 6:
+            SetZoomControl();
+            break;
+        case 4:
+            break;
+        default:
+            return;
     }
     m->zoom_mode = value;
     m->RefreshZoomMenu();
@@ -292,11 +325,21 @@ int32_t set_mode(State& s, int32_t mode) {
 }
 }  // namespace
 
-int32_t LumViewer::SetZoom100() { return set_mode(*m, 1); }
-int32_t LumViewer::SetZoomFitControl() { return set_mode(*m, 2); }
-int32_t LumViewer::SetZoomWidthControl() { return set_mode(*m, 3); }
-int32_t LumViewer::SetZoomHeightControl() { return set_mode(*m, 5); }
-int32_t LumViewer::SetZoomControl() { return set_mode(*m, 6); }
+int32_t LumViewer::SetZoom100() {
+    return set_mode(*m, 1);
+}
+int32_t LumViewer::SetZoomFitControl() {
+    return set_mode(*m, 2);
+}
+int32_t LumViewer::SetZoomWidthControl() {
+    return set_mode(*m, 3);
+}
+int32_t LumViewer::SetZoomHeightControl() {
+    return set_mode(*m, 5);
+}
+int32_t LumViewer::SetZoomControl() {
+    return set_mode(*m, 6);
+}
 
 int32_t LumViewer::ZoomRect() {
     if (m->rect_drawn) {
@@ -306,4 +349,6 @@ int32_t LumViewer::ZoomRect() {
     return m->last_status;
 }
 
-double LumViewer::GetMaxZoom() { return m->max_zoom; }
+double LumViewer::GetMaxZoom() {
+    return m->max_zoom;
+}

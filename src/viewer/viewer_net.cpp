@@ -51,7 +51,8 @@ int32_t download(State& s, cInet& client, const std::string& host, const std::st
     if (!client.SendRequest("", "")) return ViewerInternetHttpSendRequestError;
     std::string none;
     int32_t length = 0;
-    if (!client.QueryInfo(int32_t(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER), none, length))
+    if (!client.QueryInfo(int32_t(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER), none,
+                          length))
         return ViewerInternetHttpQueryError;
     if (length < 1) return ViewerInternetHttpInvalidFileLength;
     if (!client.ReadArray(bytes, length)) return ViewerInternetHttpTransferError;
@@ -123,8 +124,8 @@ int32_t LumViewer::DisplayFromFTP(const std::string& sHost, const std::string& s
         if (c == '\\') c = '/';
     remote = trimmed(remote);
     std::string local = download_file_name(remote);
-    if (local.empty() ||
-        !FtpGetFileA(session, remote.c_str(), local.c_str(), FALSE, 0, FTP_TRANSFER_TYPE_UNKNOWN, 0)) {
+    if (local.empty() || !FtpGetFileA(session, remote.c_str(), local.c_str(), FALSE, 0,
+                                      FTP_TRANSFER_TYPE_UNKNOWN, 0)) {
         if (!local.empty()) DeleteFileA(local.c_str());
         InternetCloseHandle(session);
         return s.last_status = ViewerInternetFtpGetFileError;

@@ -178,8 +178,8 @@ struct LumViewer::State {
     int32_t bar_max(HWND bar) const;
     int32_t bar_value(HWND bar) const;
     void set_bar_value(HWND bar, int32_t value);  // with layout ready False around it
-    int bar_width() const;   // the vertical bar's width
-    int bar_height() const;  // the horizontal bar's height
+    int bar_width() const;                        // the vertical bar's width
+    int bar_height() const;                       // the horizontal bar's height
     bool bar_visible(HWND bar) const;
     int inner_width() const;
     int inner_height() const;

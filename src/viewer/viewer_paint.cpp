@@ -44,12 +44,18 @@ int32_t State::SelectInterpolation(bool) {
         return quality_done ? 7 : 5;
     }
     switch (viewer_quality) {
-        case 0: return 5;
-        case 1: return 3;
-        case 2: return 4;
-        case 3: return 6;
-        case 4: return 7;
-        default: return 0;
+        case 0:
+            return 5;
+        case 1:
+            return 3;
+        case 2:
+            return 4;
+        case 3:
+            return 6;
+        case 4:
+            return 7;
+        default:
+            return 0;
     }
 }
 

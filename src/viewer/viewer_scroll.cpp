@@ -73,7 +73,8 @@ void State::KeypadZoom(int16_t key_code) {
         if (mouse_wheel_mode == 0)
             self.ZoomOUT();
         else if (mouse_wheel_mode == 1)
-            win::SetScrollBarValue(vscroll, value + scroll_large > max ? max : value + scroll_large);
+            win::SetScrollBarValue(vscroll,
+                                   value + scroll_large > max ? max : value + scroll_large);
     } else {
         if (mouse_wheel_mode == 0)
             self.ZoomIN();
@@ -95,10 +96,18 @@ void State::OnScrollChange(HWND bar) {
     raise([](LumViewerEvents& e) { e.ScrollControl(); });
 }
 
-int32_t LumViewer::GetHScrollBarMaxPosition() { return m->bar_max(m->hscroll); }
-int32_t LumViewer::GetVScrollBarMaxPosition() { return m->bar_max(m->vscroll); }
-int32_t LumViewer::GetHScrollBarPosition() { return m->bar_value(m->hscroll); }
-int32_t LumViewer::GetVScrollBarPosition() { return m->bar_value(m->vscroll); }
+int32_t LumViewer::GetHScrollBarMaxPosition() {
+    return m->bar_max(m->hscroll);
+}
+int32_t LumViewer::GetVScrollBarMaxPosition() {
+    return m->bar_max(m->vscroll);
+}
+int32_t LumViewer::GetHScrollBarPosition() {
+    return m->bar_value(m->hscroll);
+}
+int32_t LumViewer::GetVScrollBarPosition() {
+    return m->bar_value(m->vscroll);
+}
 
 void LumViewer::SetHScrollBarPosition(int32_t nNewHPosition) {
     m->layout_ready = true;
@@ -125,8 +134,7 @@ void LumViewer::SetHVScrollBarPosition(int32_t nNewHPosition, int32_t nNewVPosit
     }
 }
 
-void LumViewer::GetDisplayedArea(int32_t& nLeft, int32_t& nTop, int32_t& nWidth,
-                                 int32_t& nHeight) {
+void LumViewer::GetDisplayedArea(int32_t& nLeft, int32_t& nTop, int32_t& nWidth, int32_t& nHeight) {
     nLeft = m->visible[0] + 1;
     nTop = m->visible[1] + 1;
     nWidth = m->visible[2];
@@ -144,5 +152,9 @@ void LumViewer::GetDisplayedAreaMM(float& nLeft, float& nTop, float& nWidth, flo
     }
 }
 
-int32_t LumViewer::GetImageLeft() { return m->image_left; }
-int32_t LumViewer::GetImageTop() { return m->image_top; }
+int32_t LumViewer::GetImageLeft() {
+    return m->image_left;
+}
+int32_t LumViewer::GetImageTop() {
+    return m->image_top;
+}

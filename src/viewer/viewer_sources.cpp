@@ -297,9 +297,8 @@ int32_t LumViewer::DisplayFromFileICM(const std::string& sFilePath) {
 }
 
 int32_t LumViewer::DisplayFromByteArray(const SafeArray<uint8_t>& arBytes) {
-    return display(*m, [&](GpImage& image) {
-        return modGdiplus::LoadImageFromBytes(image, arBytes, true);
-    });
+    return display(
+        *m, [&](GpImage& image) { return modGdiplus::LoadImageFromBytes(image, arBytes, true); });
 }
 
 int32_t LumViewer::DisplayFromStream(ComPtr<IStream> oStream) {
@@ -331,7 +330,9 @@ int32_t LumViewer::DisplayFromClipboardData() {
     return display(*m, [&](GpImage& image) { return modGdiplus::CreateImageFromClipboard(image); });
 }
 
-int32_t LumViewer::DisplayFromImageRef(int32_t nImageID) { return SetNativeImage(nImageID); }
+int32_t LumViewer::DisplayFromImageRef(int32_t nImageID) {
+    return SetNativeImage(nImageID);
+}
 
 int32_t LumViewer::SetNativeImage(int32_t nImageID) {
     State& s = *m;
@@ -357,7 +358,9 @@ int32_t LumViewer::SetNativeImage(int32_t nImageID) {
     return s.last_status;
 }
 
-int32_t LumViewer::GetNativeImage() { return int32_t(m->current); }
+int32_t LumViewer::GetNativeImage() {
+    return int32_t(m->current);
+}
 
 int32_t LumViewer::Redraw() {
     if (m->current) {
@@ -386,15 +389,31 @@ void LumViewer::Close2Image() {
     m->ResetDisplayState(false, false);
 }
 
-void LumViewer::ImageClosed() { m->ResetDisplayState(false, true); }
+void LumViewer::ImageClosed() {
+    m->ResetDisplayState(false, true);
+}
 
-int32_t LumViewer::Rotate90() { return m->RotateFlipDisplayed(1); }
-int32_t LumViewer::Rotate180() { return m->RotateFlipDisplayed(2); }
-int32_t LumViewer::Rotate270() { return m->RotateFlipDisplayed(3); }
-int32_t LumViewer::FlipX() { return m->RotateFlipDisplayed(4); }
-int32_t LumViewer::FlipX90() { return m->RotateFlipDisplayed(5); }
-int32_t LumViewer::FlipX180() { return m->RotateFlipDisplayed(6); }
-int32_t LumViewer::FlipX270() { return m->RotateFlipDisplayed(7); }
+int32_t LumViewer::Rotate90() {
+    return m->RotateFlipDisplayed(1);
+}
+int32_t LumViewer::Rotate180() {
+    return m->RotateFlipDisplayed(2);
+}
+int32_t LumViewer::Rotate270() {
+    return m->RotateFlipDisplayed(3);
+}
+int32_t LumViewer::FlipX() {
+    return m->RotateFlipDisplayed(4);
+}
+int32_t LumViewer::FlipX90() {
+    return m->RotateFlipDisplayed(5);
+}
+int32_t LumViewer::FlipX180() {
+    return m->RotateFlipDisplayed(6);
+}
+int32_t LumViewer::FlipX270() {
+    return m->RotateFlipDisplayed(7);
+}
 
 int32_t LumViewer::GetHBitmap() {
     HBITMAP bm = 0;
@@ -402,7 +421,9 @@ int32_t LumViewer::GetHBitmap() {
     return int32_t(bm);
 }
 
-void LumViewer::DeleteHBitmap(int32_t nHbitmap) { DeleteObject(HGDIOBJ(nHbitmap)); }
+void LumViewer::DeleteHBitmap(int32_t nHbitmap) {
+    DeleteObject(HGDIOBJ(nHbitmap));
+}
 
 void LumViewer::Copy2Clipboard() {
     GpImage image = m->shown_image();
@@ -416,7 +437,8 @@ void LumViewer::CopyRegion2Clipboard(int32_t nXsrc, int32_t nYsrc, int32_t nWidt
     PixelFormat format = 0;
     if (modGdiplus::GetPixelFormatValue(image, format) != 0) return;
     GpImage clone = 0;
-    if (modGdiplus::CloneImageArea(image, nXsrc - 1, nYsrc - 1, nWidth, nHeight, format, clone) != 0)
+    if (modGdiplus::CloneImageArea(image, nXsrc - 1, nYsrc - 1, nWidth, nHeight, format, clone) !=
+        0)
         return;
     (void)modGdiplus::CopyImageToClipboard(clone);
     GdipDisposeImage(clone);
@@ -432,5 +454,9 @@ float LumViewer::GetHeightMM() {
     return r > 0 ? float(m->image_height / double(r) * 25.4) : 0.0f;
 }
 
-void LumViewer::SetHttpTransfertBufferSize(int32_t nBuffersize) { m->http_buffer_size = nBuffersize; }
-void LumViewer::SetFtpPassiveMode(bool bPassiveMode) { m->ftp_passive = bPassiveMode; }
+void LumViewer::SetHttpTransfertBufferSize(int32_t nBuffersize) {
+    m->http_buffer_size = nBuffersize;
+}
+void LumViewer::SetFtpPassiveMode(bool bPassiveMode) {
+    m->ftp_passive = bPassiveMode;
+}

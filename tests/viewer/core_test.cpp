@@ -255,8 +255,7 @@ TEST_F(CoreTest, ObjectSafetyAndTheClassFactory) {
     EXPECT_EQ(enabled, 2u);
     EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, 3, 1), S_OK);
     EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, 3, 2), E_FAIL);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IStream, &supported, &enabled),
-              E_NOINTERFACE);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IStream, &supported, &enabled), E_NOINTERFACE);
     VARIANT version;
     ASSERT_EQ(com::call(obj.get(), "GetVersion", {}, &version), S_OK);
     EXPECT_DOUBLE_EQ(version.dblVal, 4.511);
@@ -342,8 +341,8 @@ TEST(ViewerTypeLibrary, EveryMemberHasARowAndTheEventsAreNumberedOneToTwenty) {
         if (name.rfind("operator", 0) != 0 && name.find('~') == std::string::npos)
             declared.insert(name);
     }
-    for (const char* skip : {"LumViewer", "SetEventSink", "ReadProperties",
-                             "WriteProperties", "InitProperties"})
+    for (const char* skip :
+         {"LumViewer", "SetEventSink", "ReadProperties", "WriteProperties", "InitProperties"})
         declared.erase(skip);
     ASSERT_GT(declared.size(), 100u);
     std::set<std::string> rows;

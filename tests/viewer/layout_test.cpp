@@ -6,7 +6,9 @@
 namespace viewtest {
 namespace {
 
-ARGB grey(int, int) { return 0xFF808080u; }
+ARGB grey(int, int) {
+    return 0xFF808080u;
+}
 
 class LayoutTest : public ViewerTest {};
 
@@ -176,7 +178,8 @@ TEST_F(LayoutTest, WidthAndHeightModesLeaveRoomForTheOtherBar) {
     LumViewer& v = make(400, 300);
     ASSERT_EQ(show(make_image(800, 1200, grey)), 0);
     v.put_ZoomMode(3);
-    EXPECT_DOUBLE_EQ(v.get_Zoom(), (400.0 - 17) / 800) << "taller than the window: room for the bar";
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), (400.0 - 17) / 800)
+        << "taller than the window: room for the bar";
     EXPECT_EQ(v.GetHScrollBarMaxPosition(), 0);
     v.put_ZoomMode(5);
     EXPECT_DOUBLE_EQ(v.get_Zoom(), 300.0 / 1200);

@@ -79,7 +79,7 @@ class PaintTest : public ViewerTest {
 
 TEST_F(PaintTest, ZoomOneIsThePixelsThemselvesCentredOnTheBackground) {
     LumViewer& v = make(400, 300);
-    v.put_ViewerQuality(4);  // zoom 1.0 is nearest neighbour whatever the quality
+    v.put_ViewerQuality(4);     // zoom 1.0 is nearest neighbour whatever the quality
     v.put_BackColor(0x00FF00);  // OLE green
     ASSERT_EQ(show(make_image(300, 200, noise_pixel)), 0);
     EXPECT_EQ(v.GetImageLeft(), 50);
@@ -210,8 +210,8 @@ TEST_F(PaintTest, TransparentWindowGetsPictureAndMaskForcePictureModeOnlyThePict
 TEST_F(PaintTest, EventsAfterAPaint) {
     LumViewer& v = make(200, 200);
     ASSERT_EQ(show(make_image(50, 50, noise_pixel)), 0);
-    std::vector<std::string> want{"ZoomChange", "PictureChange", "Displayed",
-                                  "PictureChanged", "PageChange", "ZoomChanged"};
+    std::vector<std::string> want{"ZoomChange",     "PictureChange", "Displayed",
+                                  "PictureChanged", "PageChange",    "ZoomChanged"};
     EXPECT_EQ(m_events.order, want);
     m_events.reset();
     v.Redraw();

@@ -66,8 +66,8 @@ TEST(FilePropertyBag, EveryTypeComesBackAsItWasWritten) {
     std::string path = dir.file("all.bag");
     {
         auto bag = open_bag(path);
-        VARIANT values[] = {VARIANT::I2(-7),         VARIANT::I4(-123456789), VARIANT::UI1(200),
-                            VARIANT::Bool(true),     VARIANT::R4(0.1f),       VARIANT::R8(1.0 / 3),
+        VARIANT values[] = {VARIANT::I2(-7),          VARIANT::I4(-123456789), VARIANT::UI1(200),
+                            VARIANT::Bool(true),      VARIANT::R4(0.1f),       VARIANT::R8(1.0 / 3),
                             VARIANT::Str("a\\b\nc=d")};
         const char* names[] = {"i2", "i4", "ui1", "b", "r4", "r8", "s"};
         for (int i = 0; i < 7; ++i) ASSERT_EQ(bag->Write(names[i], &values[i]), S_OK) << names[i];

@@ -11,7 +11,9 @@
 namespace viewtest {
 namespace {
 
-ARGB red(int, int) { return 0xFFFF0000u; }
+ARGB red(int, int) {
+    return 0xFFFF0000u;
+}
 
 std::vector<std::string> files_in(const std::string& dir) {
     std::vector<std::string> out;

@@ -74,7 +74,9 @@ LumViewer& ViewerTest::make(int width, int height, bool silent) {
     return *m_viewer;
 }
 
-int32_t ViewerTest::show(GpImage image) { return m_viewer->DisplayFromImageRef(int32_t(image)); }
+int32_t ViewerTest::show(GpImage image) {
+    return m_viewer->DisplayFromImageRef(int32_t(image));
+}
 
 uint32_t ViewerTest::window_bgra(int x, int y) {
     win::WindowPixels px;
@@ -90,6 +92,8 @@ win::ScrollBarValues ViewerTest::bar(const char* name) {
     return v;
 }
 
-bool ViewerTest::visible(const char* name) { return IsWindowVisible(m_viewer->part(name)) != FALSE; }
+bool ViewerTest::visible(const char* name) {
+    return IsWindowVisible(m_viewer->part(name)) != FALSE;
+}
 
 }  // namespace viewtest

@@ -86,8 +86,8 @@ struct Recorder : LumViewerEvents {
 };
 
 // A registered 32-bit ARGB engine image whose pixel (x, y) is f(x, y).
-GpImage make_image(int width, int height, const std::function<ARGB(int, int)>& f,
-                   float dpi_x = 96, float dpi_y = 96);
+GpImage make_image(int width, int height, const std::function<ARGB(int, int)>& f, float dpi_x = 96,
+                   float dpi_y = 96);
 // A 24-bit gradient page (for the larger sizes): smooth, so every resampler agrees on it.
 GpImage make_gradient(int width, int height, PixelFormat format = PixelFormat24bppRGB);
 // The pixel of an engine image as ARGB.

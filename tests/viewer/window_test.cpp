@@ -139,14 +139,14 @@ TEST_F(WindowTest, MouseGoesToTheWindowUnderThePointerAndStaysCaptured) {
     win::SendMouseDown(m_top, 1, 1, 10, 10);
     win::SendMouseMove(m_top, 1, 1, 160, 60);  // over the box, but the top window has the mouse
     win::SendMouseUp(m_top, 1, 0, 160, 60);
-    ASSERT_EQ(messages_to(m_top),
-              (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
+    ASSERT_EQ(messages_to(m_top), (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
     EXPECT_EQ(log()[0].wparam, MK_LBUTTON | MK_SHIFT);
     EXPECT_EQ(GET_X_LPARAM(log()[1].lparam), 160);
     EXPECT_EQ(GetCapture(), 0u);
     log().clear();
     win::SendDoubleClick(m_top, 1, 0, 5, 5);
-    EXPECT_EQ(messages_to(m_top), std::vector<UINT>{WM_LBUTTONDBLCLK}) << "the class has CS_DBLCLKS";
+    EXPECT_EQ(messages_to(m_top), std::vector<UINT>{WM_LBUTTONDBLCLK})
+        << "the class has CS_DBLCLKS";
     win::SendMouseUp(m_top, 1, 0, 5, 5);
     log().clear();
     win::SendMouseMove(m_top, 0, 0, -5, -7);

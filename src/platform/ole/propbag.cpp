@@ -75,10 +75,14 @@ bool unbase64(std::string_view in, std::vector<uint8_t>* out) {
 std::string escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -91,10 +95,14 @@ bool unescape(std::string_view s, std::string* out) {
             continue;
         }
         if (++i == s.size()) return false;
-        if (s[i] == '\\') *out += '\\';
-        else if (s[i] == 'n') *out += '\n';
-        else if (s[i] == 'r') *out += '\r';
-        else return false;
+        if (s[i] == '\\')
+            *out += '\\';
+        else if (s[i] == 'n')
+            *out += '\n';
+        else if (s[i] == 'r')
+            *out += '\r';
+        else
+            return false;
     }
     return true;
 }
@@ -138,8 +146,8 @@ bool parse_pixels(std::string_view s, int* w, int* h, std::vector<uint8_t>* bgra
 
 ComPtr<IPicture> make_picture(PICTDESC& desc) {
     ComPtr<IPicture> p;
-    if (FAILED(OleCreatePictureIndirect(&desc, IID_IPicture, TRUE,
-                                        reinterpret_cast<void**>(p.put()))))
+    if (FAILED(
+            OleCreatePictureIndirect(&desc, IID_IPicture, TRUE, reinterpret_cast<void**>(p.put()))))
         return nullptr;
     return p;
 }
@@ -185,18 +193,26 @@ bool parse_value(std::string_view text, VARIANT* v) {
     std::string_view type = text.substr(0, colon), s = text.substr(colon + 1);
     int32_t n = 0;
     double d = 0;
-    if (type == "I2" && parse_number(s, &n) && n >= -32768 && n <= 32767) *v = VARIANT::I2(int16_t(n));
-    else if (type == "I4" && parse_number(s, &n)) *v = VARIANT::I4(n);
-    else if (type == "UI1" && parse_number(s, &n) && n >= 0 && n <= 255) *v = VARIANT::UI1(uint8_t(n));
-    else if (type == "BOOL" && parse_number(s, &n)) *v = VARIANT::Bool(n != 0);
-    else if (type == "R4" && parse_real(s, &d)) *v = VARIANT::R4(float(d));
-    else if (type == "R8" && parse_real(s, &d)) *v = VARIANT::R8(d);
+    if (type == "I2" && parse_number(s, &n) && n >= -32768 && n <= 32767)
+        *v = VARIANT::I2(int16_t(n));
+    else if (type == "I4" && parse_number(s, &n))
+        *v = VARIANT::I4(n);
+    else if (type == "UI1" && parse_number(s, &n) && n >= 0 && n <= 255)
+        *v = VARIANT::UI1(uint8_t(n));
+    else if (type == "BOOL" && parse_number(s, &n))
+        *v = VARIANT::Bool(n != 0);
+    else if (type == "R4" && parse_real(s, &d))
+        *v = VARIANT::R4(float(d));
+    else if (type == "R8" && parse_real(s, &d))
+        *v = VARIANT::R8(d);
     else if (type == "BSTR") {
         std::string str;
         if (!unescape(s, &str)) return false;
         *v = VARIANT::Str(std::move(str));
-    } else if (type == "PIC") return parse_picture(s, v);
-    else return false;
+    } else if (type == "PIC")
+        return parse_picture(s, v);
+    else
+        return false;
     return true;
 }
 
@@ -238,16 +254,27 @@ std::string picture_text(IUnknown* unknown) {
 
 std::string value_text(const VARIANT& v) {
     switch (v.vt) {
-        case VT_I2: return "I2:" + std::to_string(v.lVal);
-        case VT_I4: return "I4:" + std::to_string(v.lVal);
-        case VT_UI1: return "UI1:" + std::to_string(v.lVal);
-        case VT_BOOL: return "BOOL:" + std::to_string(v.lVal ? -1 : 0);
-        case VT_R4: return "R4:" + real_text(v.dblVal);
-        case VT_R8: return "R8:" + real_text(v.dblVal);
-        case VT_BSTR: return "BSTR:" + escape(v.bstrVal);
-        case VT_UNKNOWN: case VT_DISPATCH: return picture_text(v.punkVal.get());
-        case VT_EMPTY: return "PIC:NONE";
-        default: return {};
+        case VT_I2:
+            return "I2:" + std::to_string(v.lVal);
+        case VT_I4:
+            return "I4:" + std::to_string(v.lVal);
+        case VT_UI1:
+            return "UI1:" + std::to_string(v.lVal);
+        case VT_BOOL:
+            return "BOOL:" + std::to_string(v.lVal ? -1 : 0);
+        case VT_R4:
+            return "R4:" + real_text(v.dblVal);
+        case VT_R8:
+            return "R8:" + real_text(v.dblVal);
+        case VT_BSTR:
+            return "BSTR:" + escape(v.bstrVal);
+        case VT_UNKNOWN:
+        case VT_DISPATCH:
+            return picture_text(v.punkVal.get());
+        case VT_EMPTY:
+            return "PIC:NONE";
+        default:
+            return {};
     }
 }
 
@@ -304,7 +331,8 @@ class FileBag final : public RefCounted<IPropertyBag> {
         std::fclose(f);
         if (failed || text.size() > kMaxFileBytes) {
             SetLastError(failed ? ERROR_READ_FAULT : ERROR_FILE_TOO_LARGE);
-            win::SetErrorDetail("property bag " + m_path + (failed ? ": read error" : ": too large"));
+            win::SetErrorDetail("property bag " + m_path +
+                                (failed ? ": read error" : ": too large"));
             return STG_E_INVALIDFUNCTION;
         }
         parse(text);

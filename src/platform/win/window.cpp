@@ -69,8 +69,8 @@ bool resize_surface(Window& w, int width, int height) {
         kh = std::min(before.height, height);
         keep.resize(size_t(std::max(kw, 0)) * 4 * size_t(std::max(kh, 0)));
         for (int y = 0; y < kh; ++y)
-            std::memcpy(keep.data() + size_t(y) * kw * 4, before.scan0 + ptrdiff_t(y) * before.stride,
-                        size_t(kw) * 4);
+            std::memcpy(keep.data() + size_t(y) * kw * 4,
+                        before.scan0 + ptrdiff_t(y) * before.stride, size_t(kw) * 4);
     }
     if (!make_surface(w, width, height)) return false;
     repaint_background(w);
@@ -136,9 +136,13 @@ HDC window_dc(HWND window) {
     return w ? w->dc : 0;
 }
 
-void SetHostHooks(HostHooks hooks) { window_thread().hooks = std::move(hooks); }
+void SetHostHooks(HostHooks hooks) {
+    window_thread().hooks = std::move(hooks);
+}
 
-size_t WindowCount() { return windows().size(); }
+size_t WindowCount() {
+    return windows().size();
+}
 
 }  // namespace win
 
@@ -206,14 +210,18 @@ BOOL DestroyWindow(HWND window) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND window) { return find_window(window) != nullptr; }
+BOOL IsWindow(HWND window) {
+    return find_window(window) != nullptr;
+}
 
 HWND GetParent(HWND window) {
     Window* w = find_window(window);
     return w ? w->parent : 0;
 }
 
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
 
 LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return proc ? proc(window, message, wparam, lparam) : 0;
@@ -231,10 +239,18 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
             old = LONG_PTR(w->proc);
             if (value) w->proc = reinterpret_cast<WNDPROC>(value);
             break;
-        case GWLP_USERDATA: old = std::exchange(w->user_data, value); break;
-        case GWL_ID: old = std::exchange(w->id, value); break;
-        case GWL_STYLE: old = LONG_PTR(std::exchange(w->style, DWORD(value))); break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+        case GWLP_USERDATA:
+            old = std::exchange(w->user_data, value);
+            break;
+        case GWL_ID:
+            old = std::exchange(w->id, value);
+            break;
+        case GWL_STYLE:
+            old = LONG_PTR(std::exchange(w->style, DWORD(value)));
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
     }
     return old;
 }
@@ -246,11 +262,16 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
         return 0;
     }
     switch (index) {
-        case GWLP_WNDPROC: return LONG_PTR(w->proc);
-        case GWLP_USERDATA: return w->user_data;
-        case GWL_ID: return w->id;
-        case GWL_STYLE: return LONG_PTR(w->style);
-        default: return 0;
+        case GWLP_WNDPROC:
+            return LONG_PTR(w->proc);
+        case GWLP_USERDATA:
+            return w->user_data;
+        case GWL_ID:
+            return w->id;
+        case GWL_STYLE:
+            return LONG_PTR(w->style);
+        default:
+            return 0;
     }
 }
 
@@ -373,7 +394,9 @@ BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
     return TRUE;
 }
 
-BOOL UpdateWindow(HWND window) { return IsWindow(window); }
+BOOL UpdateWindow(HWND window) {
+    return IsWindow(window);
+}
 
 SHORT GetKeyState(int virtual_key) {
     int s = window_thread().shift;
@@ -385,8 +408,13 @@ SHORT GetKeyState(int virtual_key) {
 
 int GetSystemMetrics(int index) {
     switch (index) {
-        case SM_CXVSCROLL: case SM_CYHSCROLL: case SM_CYVSCROLL: case SM_CXHSCROLL: return 17;
-        default: return 0;
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL:
+        case SM_CYVSCROLL:
+        case SM_CXHSCROLL:
+            return 17;
+        default:
+            return 0;
     }
 }
 

@@ -116,7 +116,9 @@ LRESULT static_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return forward_keys(window, message, wparam, lparam);
 }
 
-LRESULT shape_proc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT shape_proc(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
 
 BOOL GetScrollBarValues(HWND bar, ScrollBarValues* out) {
     Window* w = find_bar(bar);
@@ -151,8 +153,7 @@ BOOL SetScrollBarRange(HWND bar, int min, int max) {
 
 BOOL SetScrollBarChanges(HWND bar, int small_change, int large_change) {
     Window* w = find_bar(bar);
-    if (!w || small_change < 1 || large_change < 1 || small_change > 32767 ||
-        large_change > 32767)
+    if (!w || small_change < 1 || large_change < 1 || small_change > 32767 || large_change > 32767)
         return FALSE;
     w->bar.small_change = SHORT(small_change);
     w->bar.large_change = SHORT(large_change);

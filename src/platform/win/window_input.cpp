@@ -32,7 +32,7 @@ WPARAM mouse_keys(const WindowThread& t) {
 }
 
 UINT button_message(int button, int kind) {  // kind 0 down, 1 up, 2 double click
-    UINT base = button == kButtonRight ? WM_RBUTTONDOWN
+    UINT base = button == kButtonRight    ? WM_RBUTTONDOWN
                 : button == kButtonMiddle ? WM_MBUTTONDOWN
                                           : WM_LBUTTONDOWN;
     return base + UINT(kind);
@@ -152,8 +152,7 @@ BOOL SendChar(HWND window, int character) {
 
 BOOL ResizeWindow(HWND window, int width, int height) {
     Window* w = find_window(window);
-    if (!w || w->parent || width < 0 || height < 0 || width > 32767 || height > 32767)
-        return FALSE;
+    if (!w || w->parent || width < 0 || height < 0 || width > 32767 || height > 32767) return FALSE;
     return MoveWindow(window, 0, 0, width, height, TRUE);
 }
 

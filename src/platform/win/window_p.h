@@ -19,7 +19,7 @@ enum class BuiltinClass { None, ScrollBar, Static, Shape };
 // Drag state of a scroll bar's thumb.
 struct BarDrag {
     bool active = false;
-    int grab = 0;          // pointer offset from the thumb's start along the bar
+    int grab = 0;  // pointer offset from the thumb's start along the bar
     SHORT start_value = 0;
 };
 
@@ -102,8 +102,8 @@ LRESULT shape_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // start).
 struct BarLayout {
     int length = 0, breadth = 0;
-    int arrow = 0;                    // each arrow's extent
-    int thumb_start = 0, thumb = 0;   // thumb position and extent
+    int arrow = 0;                   // each arrow's extent
+    int thumb_start = 0, thumb = 0;  // thumb position and extent
     int track_start = 0, track = 0;
 };
 BarLayout bar_layout(const Window& bar);

@@ -68,23 +68,40 @@ void draw_bar(const Window& bar, WindowPixels& px, POINT o) {
 uint32_t mix(int mode, uint32_t pen, uint32_t dst) {
     uint32_t p = pen & 0xFFFFFF, d = dst & 0xFFFFFF, m = 0xFFFFFF;
     switch (mode) {
-        case 1: return 0;
-        case 2: return ~(p | d) & m;
-        case 3: return d & ~p & m;
-        case 4: return ~p & m;
-        case 5: return p & ~d & m;
-        case 6: return ~d & m;
-        case 7: return p ^ d;
-        case 8: return ~(p & d) & m;
-        case 9: return p & d;
-        case 10: return ~(p ^ d) & m;
-        case 11: return d;
-        case 12: return (~p | d) & m;
-        case 13: return p;
-        case 14: return (p | ~d) & m;
-        case 15: return p | d;
-        case 16: return m;
-        default: return p;
+        case 1:
+            return 0;
+        case 2:
+            return ~(p | d) & m;
+        case 3:
+            return d & ~p & m;
+        case 4:
+            return ~p & m;
+        case 5:
+            return p & ~d & m;
+        case 6:
+            return ~d & m;
+        case 7:
+            return p ^ d;
+        case 8:
+            return ~(p & d) & m;
+        case 9:
+            return p & d;
+        case 10:
+            return ~(p ^ d) & m;
+        case 11:
+            return d;
+        case 12:
+            return (~p | d) & m;
+        case 13:
+            return p;
+        case 14:
+            return (p | ~d) & m;
+        case 15:
+            return p | d;
+        case 16:
+            return m;
+        default:
+            return p;
     }
 }
 
@@ -95,11 +112,20 @@ bool dash_on(int style, int n) {
     const int* pattern = nullptr;
     int count = 0;
     switch (style) {
-        case 2: pattern = kDash, count = 2; break;
-        case 3: pattern = kDot, count = 2; break;
-        case 4: pattern = kDashDot, count = 4; break;
-        case 5: pattern = kDashDotDot, count = 6; break;
-        default: return true;
+        case 2:
+            pattern = kDash, count = 2;
+            break;
+        case 3:
+            pattern = kDot, count = 2;
+            break;
+        case 4:
+            pattern = kDashDot, count = 4;
+            break;
+        case 5:
+            pattern = kDashDotDot, count = 6;
+            break;
+        default:
+            return true;
     }
     int period = 0;
     for (int i = 0; i < count; ++i) period += pattern[i];
@@ -122,12 +148,15 @@ void mix_pixel(WindowPixels& px, int x, int y, int mode, uint32_t pen) {
 bool picture_pixel(const BitmapView& v, int x, int y, uint32_t* rgb) {
     const uint8_t* row = v.scan0 + ptrdiff_t(y) * v.stride;
     switch (v.bits_per_pixel) {
-        case 32: case 24: {
+        case 32:
+        case 24: {
             const uint8_t* p = row + x * (v.bits_per_pixel / 8);
             *rgb = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
             return true;
         }
-        case 8: case 4: case 1: {
+        case 8:
+        case 4:
+        case 1: {
             int bits = v.bits_per_pixel;
             int bit = x * bits;
             int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
@@ -136,7 +165,8 @@ bool picture_pixel(const BitmapView& v, int x, int y, uint32_t* rgb) {
             *rgb = uint32_t(q.rgbBlue) | uint32_t(q.rgbGreen) << 8 | uint32_t(q.rgbRed) << 16;
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -154,11 +184,17 @@ bool picture_view(const ComPtr<IPicture>& picture, BitmapView* v) {
 uint32_t OleColorToRgb(OLE_COLOR color) {
     if (color & 0x80000000u) {
         switch (color & 0xFF) {
-            case 5: return 0xFFFFFF;   // window
-            case 8: case 18: return 0;  // window text, button text
-            case 15: return kButtonFace;
-            case 12: return 0xABABAB;  // application workspace
-            default: return kButtonFace;
+            case 5:
+                return 0xFFFFFF;  // window
+            case 8:
+            case 18:
+                return 0;  // window text, button text
+            case 15:
+                return kButtonFace;
+            case 12:
+                return 0xABABAB;  // application workspace
+            default:
+                return kButtonFace;
         }
     }
     return (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);

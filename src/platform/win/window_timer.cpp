@@ -19,8 +19,8 @@ TimerEntry* find_timer(WindowThread& t, HWND window, UINT_PTR id) {
 TimerEntry* next_due(WindowThread& t, int64_t limit) {
     TimerEntry* best = nullptr;
     for (auto& e : t.timers)
-        if (e.due <= limit && (!best || e.due < best->due ||
-                               (e.due == best->due && e.order < best->order)))
+        if (e.due <= limit &&
+            (!best || e.due < best->due || (e.due == best->due && e.order < best->order)))
             best = &e;
     return best;
 }
@@ -34,7 +34,9 @@ void fire(const TimerEntry& e, int64_t now) {
 
 }  // namespace
 
-int64_t ClockNow() { return window_thread().now; }
+int64_t ClockNow() {
+    return window_thread().now;
+}
 
 int AdvanceClock(int64_t ms) {
     WindowThread& t = window_thread();
@@ -78,7 +80,9 @@ int64_t NextTimerDue() {
     return e ? std::max<int64_t>(0, e->due - t.now) : -1;
 }
 
-size_t TimerCount() { return window_thread().timers.size(); }
+size_t TimerCount() {
+    return window_thread().timers.size();
+}
 
 }  // namespace win
 
@@ -112,4 +116,6 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
     return t.timers.size() != before ? TRUE : FALSE;
 }
 
-DWORD GetTickCount() { return DWORD(window_thread().now); }
+DWORD GetTickCount() {
+    return DWORD(window_thread().now);
+}
