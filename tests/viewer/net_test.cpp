@@ -53,11 +53,13 @@ TEST_F(NetSources, HttpDownloadWithProgress) {
     lumtest::NetServer http({"http", m_root});
     ASSERT_NE(http.port(), 0);
     LumViewer& v = make(200, 200);
-    v.SetHttpTransfertBufferSize(1000);
+    v.SetHttpTransfertBufferSize(100);
     ASSERT_EQ(v.DisplayFromURL("hTTp://127.0.0.1", "/files/page.jpg", http.port()), 0);
     EXPECT_GT(v.get_ImageWidth(), 0);
-    ASSERT_EQ(m_events.progress.size(), size_t((m_size + 999) / 1000));
-    EXPECT_EQ(m_events.progress.front()[1], m_size - 1000) << "bytes left after the first";
+    ASSERT_EQ(m_events.progress.size(), size_t((m_size + 99) / 100));
+    EXPECT_EQ(m_events.progress.front()[1], m_size - 100) << "bytes left after the first";
+    EXPECT_EQ(m_events.progress.front()[0], 100 - (m_size - 100) * 100 / m_size)
+        << "the percentage received";
     EXPECT_EQ(m_events.progress.back(), (std::array<int32_t, 3>{100, 0, m_size}));
     EXPECT_EQ(v.DisplayFromURL("HTTPS://127.0.0.1", "/files/page.jpg", http.port()), 0)
         << "either prefix is dropped";

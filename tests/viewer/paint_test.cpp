@@ -247,7 +247,9 @@ TEST_F(PaintTest, TheCornerTakesTheFocusUnlessAutoFocusIsOff) {
 
 TEST_F(PaintTest, ClickingABarArrowScrollsByOneSmallChange) {
     LumViewer& v = make(200, 200);
+    v.put_ImageAlignment(4);  // top left: opens at 0, 0
     ASSERT_EQ(show(make_image(400, 400, noise_pixel)), 0);
+    ASSERT_EQ(v.GetVScrollBarPosition(), 0);
     m_events.reset();
     win::SendMouseDown(v.hwnd(), 1, 0, 190, 175);  // the vertical bar's lower arrow
     win::SendMouseUp(v.hwnd(), 1, 0, 190, 175);
