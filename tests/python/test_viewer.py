@@ -232,7 +232,7 @@ class Painting(Files):
         return rgb, x, y, w, h
 
     def compare(self, v, image, resample, tolerance_mean, tolerance_max, margin=2):
-        _, left, top, width, height = v.GetDisplayedArea()
+        left, top, width, height = v.GetDisplayedArea()
         rgb, x0, y0, w, h = self.destination(v)
         box = (left - 1, top - 1, left - 1 + width, top - 1 + height)
         ref = np.asarray(image.resize((w, h), resample, box=box)).astype(int)
@@ -259,7 +259,7 @@ class Painting(Files):
     def test_nearest_on_noise_matches_pixel_for_pixel_almost_everywhere(self):
         image = noise(200, 150, seed=3)
         v = self.paint(image, (300, 300), zoom=3.0, quality=0)
-        _, left, top, width, height = v.GetDisplayedArea()
+        left, top, width, height = v.GetDisplayedArea()
         rgb, x0, y0, w, h = self.destination(v)
         ref = np.asarray(image.resize((w, h), Image.NEAREST,
                                       box=(left - 1, top - 1, left - 1 + width,
