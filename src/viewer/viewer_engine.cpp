@@ -1,6 +1,9 @@
 #include "viewer/viewer_engine.h"
 
+#include <algorithm>
+
 #include "imaging/image_props.h"
+#include "platform/win/win.h"
 
 #if __has_include("imaging/file_load.h")
 #include "imaging/file_load.h"
@@ -76,11 +79,49 @@ EngineStatus DrawImagePart(GpGraphics graphics, GpImage image, const DrawRequest
 #endif
 }
 
-GpGraphics GraphicsOnDc(HDC dc, ARGB clear, EngineStatus* status) {
+namespace {
+
+bool opaque(GpImage image) {
+    PixelFormat f = 0;
+    if (GdipGetImagePixelFormat(image, &f) != Gdiplus::Ok) return false;
+    return !(f & (PixelFormatAlpha | PixelFormatPAlpha | PixelFormatIndexed)) && f != 0;
+}
+
+#ifdef LUM_VIEWER_HAS_DRAWING
+// The parts of the surface outside the destination rectangle, in the colour.
+EngineStatus clear_around(GpGraphics g, ARGB color, int width, int height, const DrawRequest& r) {
+    GpSolidFill brush = 0;
+    EngineStatus status = GdipCreateSolidFill(color, &brush);
+    if (status != Gdiplus::Ok) return status;
+    int x0 = std::clamp(r.dst_x, 0, width), x1 = std::clamp(r.dst_x + r.dst_width, 0, width);
+    int y0 = std::clamp(r.dst_y, 0, height), y1 = std::clamp(r.dst_y + r.dst_height, 0, height);
+    const GpRect bands[] = {{0, 0, width, y0},
+                            {0, y1, width, height - y1},
+                            {0, y0, x0, y1 - y0},
+                            {x1, y0, width - x1, y1 - y0}};
+    for (const GpRect& b : bands)
+        if (b.Width > 0 && b.Height > 0 && status == Gdiplus::Ok)
+            status = GdipFillRectangleI(g, brush, b.X, b.Y, b.Width, b.Height);
+    GdipDeleteBrush(brush);
+    return status;
+}
+#endif
+
+}  // namespace
+
+GpGraphics GraphicsOnDc(HDC dc, ARGB clear, GpImage image, const DrawRequest& r,
+                        EngineStatus* status) {
     GpGraphics g = 0;
     *status = GdipCreateFromHDC(dc, &g);
     if (*status != Gdiplus::Ok) return 0;
+    win::Surface s;
+    bool covered = opaque(image) && win::GetSurface(dc, &s);
+#ifdef LUM_VIEWER_HAS_DRAWING
+    *status = covered ? clear_around(g, clear, s.width, s.height, r) : GdipGraphicsClear(g, clear);
+#else
+    (void)covered, (void)r;
     *status = GdipGraphicsClear(g, clear);
+#endif
     if (*status != Gdiplus::Ok) {
         GdipDeleteGraphics(g);
         return 0;

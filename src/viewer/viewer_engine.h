@@ -25,7 +25,10 @@ struct DrawRequest {
 // compositing high speed, the interpolation asked. Out of memory (3) is retried with nearest
 // neighbour and then through a clone of the source rectangle drawn unscaled.
 EngineStatus DrawImagePart(GpGraphics graphics, GpImage image, const DrawRequest& request);
-// A graphics object on the DC, cleared with `argb`; 0 on failure (the status in `status`).
-GpGraphics GraphicsOnDc(HDC dc, ARGB clear, EngineStatus* status);
+// A graphics object on the DC, cleared with `argb` where the drawing will not cover it: an
+// image without transparency hides what is under it, so only the bands around the
+// destination are cleared then. 0 on failure (the status in `status`).
+GpGraphics GraphicsOnDc(HDC dc, ARGB clear, GpImage image, const DrawRequest& request,
+                        EngineStatus* status);
 
 }  // namespace viewer

@@ -131,7 +131,8 @@ void State::PaintImage(GpImage image, bool quality_pass) {
             }
         } else {
             win::SetWindowProperty(window, win::WindowProperty::AutoRedraw, 1);
-            GpGraphics g = viewer::GraphicsOnDc(GetDC(window), opaque_back_color(window), &status);
+            GpGraphics g = viewer::GraphicsOnDc(GetDC(window), opaque_back_color(window), target, r,
+                                                &status);
             if (g) {
                 status = viewer::DrawImagePart(g, target, r);
                 GdipDeleteGraphics(g);
