@@ -129,8 +129,8 @@ void State::UpdateScrollBars() {
     win::WindowBounds v, h;
     win::GetWindowBounds(vscroll, &v);
     win::GetWindowBounds(hscroll, &h);
-    MoveWindow(vscroll, v.x, v.y, v.width, h_show ? std::max(0, H - h.height) : H, FALSE);
-    MoveWindow(hscroll, h.x, h.y, v_show ? std::max(0, W - v.width) : W, h.height, FALSE);
+    MoveWindow(vscroll, v.x, v.y, v.width, h_show ? std::max(0, H - h.height) : H, TRUE);
+    MoveWindow(hscroll, h.x, h.y, v_show ? std::max(0, W - v.width) : W, h.height, TRUE);
     ShowWindow(corner, h_show && v_show ? SW_SHOW : SW_HIDE);
 }
 

@@ -131,8 +131,8 @@ void State::PaintImage(GpImage image, bool quality_pass) {
             }
         } else {
             win::SetWindowProperty(window, win::WindowProperty::AutoRedraw, 1);
-            GpGraphics g = viewer::GraphicsOnDc(GetDC(window), opaque_back_color(window), target, r,
-                                                &status);
+            GpGraphics g =
+                viewer::GraphicsOnDc(GetDC(window), opaque_back_color(window), target, r, &status);
             if (g) {
                 status = viewer::DrawImagePart(g, target, r);
                 GdipDeleteGraphics(g);
@@ -144,8 +144,11 @@ void State::PaintImage(GpImage image, bool quality_pass) {
             raise([](LumViewerEvents& e) { e.Displayed(); });
             self.Refresh();
             if (!quality_done) SetQualityTimer(viewer_quality_auto);
-        } else if (!silent) {
-            viewer::show_error(window, "Can not display image error no: " + std::to_string(status));
+        } else {
+            InvalidateRect(window, nullptr, FALSE);  // the surface may have been cleared
+            if (!silent)
+                viewer::show_error(window,
+                                   "Can not display image error no: " + std::to_string(status));
         }
     }
     if (changed) raise([](LumViewerEvents& e) { e.PictureChanged(); });

@@ -60,6 +60,7 @@ void ViewerTest::SetUp() {
 
 void ViewerTest::TearDown() {
     m_viewer.reset();
+    win::SetHostHooks({});
     modGdiplus::EngineShutdown();
     win::TakeMessageBoxes();
     win::AdvanceClock(1000000);  // nothing may be left running
@@ -67,6 +68,11 @@ void ViewerTest::TearDown() {
 
 LumViewer& ViewerTest::make(int width, int height, bool silent) {
     m_viewer = std::make_unique<LumViewer>();
+    // Any change of the window makes the next pixel query take a new snapshot.
+    win::HostHooks hooks;
+    hooks.invalidated = [this](HWND) { m_snapshot_valid = false; };
+    win::SetHostHooks(hooks);
+    m_snapshot_valid = false;
     m_viewer->SetEventSink(&m_events);
     m_viewer->put_SilentMode(silent);
     EXPECT_TRUE(win::ResizeWindow(m_viewer->hwnd(), width, height));
@@ -78,9 +84,14 @@ int32_t ViewerTest::show(GpImage image) {
     return m_viewer->DisplayFromImageRef(int32_t(image));
 }
 
+void ViewerTest::take_snapshot() {
+    m_snapshot_valid = win::GetWindowPixels(m_viewer->hwnd(), &m_snapshot) != FALSE;
+    EXPECT_TRUE(m_snapshot_valid);
+}
+
 uint32_t ViewerTest::window_bgra(int x, int y) {
-    win::WindowPixels px;
-    EXPECT_TRUE(win::GetWindowPixels(m_viewer->hwnd(), &px));
+    if (!m_snapshot_valid) take_snapshot();
+    const win::WindowPixels& px = m_snapshot;
     if (x < 0 || y < 0 || x >= px.width || y >= px.height) return 0;
     const uint8_t* p = px.bgra.data() + (size_t(y) * px.width + x) * 4;
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;

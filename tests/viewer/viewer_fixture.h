@@ -102,8 +102,12 @@ class ViewerTest : public ::testing::Test {
     LumViewer& make(int width, int height, bool silent = true);
     // Shows an engine image through DisplayFromImageRef; the viewer owns it afterwards.
     int32_t show(GpImage image);
-    // The window's pixel (BGRA order) at (x, y).
+    // The window's pixel (BGRA order) at (x, y), from a snapshot taken when the window last
+    // changed (take_snapshot) or at the first call after it.
     uint32_t window_bgra(int x, int y);
+    void take_snapshot();
+    win::WindowPixels m_snapshot;
+    bool m_snapshot_valid = false;
     win::ScrollBarValues bar(const char* name);
     bool visible(const char* name);
 
