@@ -12,6 +12,7 @@
 #include "imaging/modGdiplus.h"
 #include "lumtwainpro/viewer.h"
 #include "platform/win/win.h"
+#include "viewer/viewer_engine.h"
 #include "viewer/viewer_menu.h"
 
 class cInet;
@@ -189,6 +190,9 @@ struct LumViewer::State {
 
     // ---- Painting (viewer_paint.cpp) ----------------------------------------------------
     void PaintImage(GpImage image = 0, bool quality_pass = false);
+    viewer::DrawRequest VisibleArea(int visible_width, int visible_height) const;
+    int32_t DrawVisible(GpImage target, const viewer::DrawRequest& r, int visible_width,
+                        int visible_height);
     int32_t SelectInterpolation(bool quality_pass);
     void SetQualityTimer(bool on);
     void OnQualityTimer();

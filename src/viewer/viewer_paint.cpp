@@ -75,6 +75,62 @@ void State::OnQualityTimer() {
     RefreshQualityMenu();
 }
 
+// The source rectangle of what is visible and where it goes, in a visible area of vw x vh.
+viewer::DrawRequest State::VisibleArea(int vw, int vh) const {
+    viewer::DrawRequest r;
+    if (vw < displayed_width) {
+        r.dst_x = 0, r.dst_width = vw;
+        r.src_x = round_even(-image_left / zoom);
+        r.src_width = round_even(vw / zoom);
+    } else {
+        r.dst_x = image_left, r.dst_width = displayed_width;
+        r.src_x = 0, r.src_width = image_width;
+    }
+    if (vh < displayed_height) {
+        r.dst_y = 0, r.dst_height = vh;
+        r.src_y = round_even(-image_top / zoom * aspect);
+        r.src_height = round_even(vh / zoom * aspect);
+    } else {
+        r.dst_y = image_top, r.dst_height = displayed_height;
+        r.src_y = 0, r.src_height = image_height;
+    }
+    // At least one source pixel, never past the image (a tiny window at a large zoom rounds
+    // the source to nothing).
+    r.src_width = std::clamp(r.src_width, 1, image_width);
+    r.src_height = std::clamp(r.src_height, 1, image_height);
+    if (r.src_x + r.src_width > image_width) r.src_x = image_width - r.src_width;
+    if (r.src_y + r.src_height > image_height) r.src_y = image_height - r.src_height;
+    r.src_x = std::max(r.src_x, 0);
+    r.src_y = std::max(r.src_y, 0);
+    return r;
+}
+
+// Direct drawing on the window, or a picture for a transparent window (and on request).
+int32_t State::DrawVisible(GpImage target, const viewer::DrawRequest& r, int vw, int vh) {
+    if (vw == 0 || vh == 0 || r.dst_width <= 0 || r.dst_height <= 0) return 0;  // nothing shows
+    int32_t status = 0;
+    int32_t back_style = win::GetWindowProperty(window, win::WindowProperty::BackStyle);
+    if (back_style == 0 || force_picture_mode) {
+        win::SetWindowProperty(window, win::WindowProperty::AutoRedraw, 0);
+        ComPtr<IPicture> picture;
+        status = render_to_picture(vw, vh, target, r, picture);
+        if (status == 0) {
+            win::SetWindowPicture(window, win::WindowPicture::Picture, picture);
+            if (back_style == 0)
+                win::SetWindowPicture(window, win::WindowPicture::MaskPicture, picture);
+        }
+        return status;
+    }
+    win::SetWindowProperty(window, win::WindowProperty::AutoRedraw, 1);
+    GpGraphics g =
+        viewer::GraphicsOnDc(GetDC(window), opaque_back_color(window), target, r, &status);
+    if (g) {
+        status = viewer::DrawImagePart(g, target, r);
+        GdipDeleteGraphics(g);
+    }
+    return status;
+}
+
 void State::PaintImage(GpImage image, bool quality_pass) {
     SetQualityTimer(false);
     UpdateScrollBars();
@@ -88,56 +144,14 @@ void State::PaintImage(GpImage image, bool quality_pass) {
     }
     if (!lock_control) {
         if (viewer_quality_auto && !quality_pass) quality_done = false;
-        int vw = inner_width() - (bar_visible(vscroll) ? bar_width() : 0);
-        int vh = inner_height() - (bar_visible(hscroll) ? bar_height() : 0);
-        viewer::DrawRequest r;
-        if (vw < displayed_width) {
-            r.dst_x = 0, r.dst_width = vw;
-            r.src_x = round_even(-image_left / zoom);
-            r.src_width = round_even(vw / zoom);
-        } else {
-            r.dst_x = image_left, r.dst_width = displayed_width;
-            r.src_x = 0, r.src_width = image_width;
-        }
-        if (vh < displayed_height) {
-            r.dst_y = 0, r.dst_height = vh;
-            r.src_y = round_even(-image_top / zoom * aspect);
-            r.src_height = round_even(vh / zoom * aspect);
-        } else {
-            r.dst_y = image_top, r.dst_height = displayed_height;
-            r.src_y = 0, r.src_height = image_height;
-        }
-        // At least one source pixel, never past the image (a tiny window at a large zoom
-        // rounds the source to nothing).
-        r.src_width = std::clamp(r.src_width, 1, image_width);
-        r.src_height = std::clamp(r.src_height, 1, image_height);
-        if (r.src_x + r.src_width > image_width) r.src_x = image_width - r.src_width;
-        if (r.src_y + r.src_height > image_height) r.src_y = image_height - r.src_height;
-        r.src_x = std::max(r.src_x, 0);
-        r.src_y = std::max(r.src_y, 0);
-        visible[0] = r.src_x, visible[1] = r.src_y, visible[2] = r.src_width,
-        visible[3] = r.src_height;
+        // A window smaller than its scroll bars shows nothing of the image.
+        int vw = std::max(inner_width() - (bar_visible(vscroll) ? bar_width() : 0), 0);
+        int vh = std::max(inner_height() - (bar_visible(hscroll) ? bar_height() : 0), 0);
+        viewer::DrawRequest r = VisibleArea(vw, vh);
+        visible[0] = r.src_x, visible[1] = r.src_y;
+        visible[2] = r.src_width, visible[3] = r.src_height;
         r.interpolation = SelectInterpolation(quality_pass);
-        int32_t status = 0;
-        int32_t back_style = win::GetWindowProperty(window, win::WindowProperty::BackStyle);
-        if (back_style == 0 || force_picture_mode) {
-            win::SetWindowProperty(window, win::WindowProperty::AutoRedraw, 0);
-            ComPtr<IPicture> picture;
-            status = render_to_picture(std::max(vw, 0), std::max(vh, 0), target, r, picture);
-            if (status == 0) {
-                win::SetWindowPicture(window, win::WindowPicture::Picture, picture);
-                if (back_style == 0)
-                    win::SetWindowPicture(window, win::WindowPicture::MaskPicture, picture);
-            }
-        } else {
-            win::SetWindowProperty(window, win::WindowProperty::AutoRedraw, 1);
-            GpGraphics g =
-                viewer::GraphicsOnDc(GetDC(window), opaque_back_color(window), target, r, &status);
-            if (g) {
-                status = viewer::DrawImagePart(g, target, r);
-                GdipDeleteGraphics(g);
-            }
-        }
+        int32_t status = DrawVisible(target, r, vw, vh);
         last_status = status;
         if (status == 0) {
             if (enable_mouse_wheel) InstallWheelHook();

@@ -209,3 +209,63 @@ TEST_F(LayoutTest, KeypadKeysZoomOrScrollAsTheWheelModeSays) {
 
 }  // namespace
 }  // namespace viewtest
+
+namespace viewtest {
+namespace {
+
+class WheelTest : public ViewerTest {};
+
+TEST_F(WheelTest, TheWheelZoomsThroughTheKeypadKeysWithTheirEvents) {
+    LumViewer& v = make(300, 300);
+    win::SendMouseWheel(v.hwnd(), 120, 0, 10, 10);
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), 1.0) << "nothing shown, nothing hooked";
+    ASSERT_EQ(show(make_image(600, 600, grey)), 0);
+    m_events.reset();
+    win::SendMouseWheel(v.hwnd(), 120, 0, 10, 10);
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), 1.1);
+    EXPECT_EQ(m_events.n("KeyDownControl"), 1);
+    EXPECT_EQ(m_events.n("KeyUpControl"), 1);
+    win::SendMouseWheel(v.hwnd(), -120, 0, 10, 10);
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), 1.0);
+    // A button held in the viewer: the wheel is ignored.
+    win::SendMouseDown(v.hwnd(), 1, 0, 10, 10);
+    win::SendMouseWheel(v.hwnd(), 120, 0, 10, 10);
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), 1.0);
+    win::SendMouseUp(v.hwnd(), 1, 0, 10, 10);
+    v.put_EnableMouseWheel(false);
+    win::SendMouseWheel(v.hwnd(), 120, 0, 10, 10);
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), 1.0) << "unhooked";
+    EXPECT_EQ(GetWindowLongPtrA(v.hwnd(), GWLP_WNDPROC),
+              reinterpret_cast<LONG_PTR>(&LumViewer::WindowProc));
+}
+
+TEST_F(WheelTest, AViewerDisabledAtItsFirstPaintGetsTheWheelOnceEnabled) {
+    LumViewer& v = make(300, 300);
+    v.put_Enabled(false);
+    ASSERT_EQ(show(make_image(600, 600, grey)), 0);
+    EXPECT_FALSE(win::SendMouseWheel(v.hwnd(), 120, 0, 10, 10)) << "disabled: no input";
+    v.put_Enabled(true);
+    win::SendMouseWheel(v.hwnd(), 120, 0, 10, 10);
+    EXPECT_DOUBLE_EQ(v.get_Zoom(), 1.1);
+}
+
+TEST_F(LayoutTest, TheTransientRectangleModeNeverOutlivesItsLayout) {
+    LumViewer& v = make(300, 300);
+    ASSERT_EQ(show(make_image(600, 600, grey)), 0);
+    v.SetRectValues(1, 1, 50, 50);
+    ASSERT_TRUE(win::ResizeWindow(v.hwnd(), 0, 0));
+    v.ZoomRect();  // a window of no size: the layout does nothing
+    EXPECT_EQ(v.get_ZoomMode(), 4);
+}
+
+TEST_F(LayoutTest, AWindowSmallerThanItsBarsPaintsWithoutFailing) {
+    LumViewer& v = make(10, 10, false);
+    win::TakeMessageBoxes();
+    ASSERT_EQ(show(make_image(600, 600, grey)), 0);
+    v.put_Zoom(30);
+    EXPECT_EQ(v.last_status(), 0);
+    EXPECT_TRUE(win::TakeMessageBoxes().empty());
+}
+
+}  // namespace
+}  // namespace viewtest
