@@ -10,7 +10,13 @@ ARGB grey(int, int) {
     return 0xFF808080u;
 }
 
-class LayoutTest : public ViewerTest {};
+class LayoutTest : public ViewerTest {
+  protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        require_drawing();
+    }
+};
 
 TEST_F(LayoutTest, FitToControlCentresAWideImage) {
     LumViewer& v = make(400, 400);
@@ -213,7 +219,13 @@ TEST_F(LayoutTest, KeypadKeysZoomOrScrollAsTheWheelModeSays) {
 namespace viewtest {
 namespace {
 
-class WheelTest : public ViewerTest {};
+class WheelTest : public ViewerTest {
+  protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        require_drawing();
+    }
+};
 
 TEST_F(WheelTest, TheWheelZoomsThroughTheKeypadKeysWithTheirEvents) {
     LumViewer& v = make(300, 300);
