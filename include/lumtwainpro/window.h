@@ -256,10 +256,13 @@ struct WindowPixels {
 };
 BOOL GetWindowPixels(HWND window, WindowPixels* out);
 
-// What a host is told: a window asks to be shown again, its pointer changed.
+// What a host is told: a window asks to be shown again, its pointer changed; and, while a
+// control works for long (a download between its chunks), the chance to run the host's own
+// pending events (a click on a stop button that calls DisplayFromURLStop).
 struct HostHooks {
     std::function<void(HWND)> invalidated;
     std::function<void(HWND, int pointer)> pointer_changed;
+    std::function<void()> process_events;  // from PumpMessages; never re-entered
 };
 // For the calling thread; empty functions are not called.
 void SetHostHooks(HostHooks hooks);
@@ -271,8 +274,8 @@ int64_t ClockNow();
 // in order of due time, with the clock set to each expiry's time while it runs, then
 // dispatching posted messages. Returns the number of timer expiries.
 int AdvanceClock(int64_t ms);
-// Dispatches the messages posted so far (those posted meanwhile wait for the next pump).
-// Returns how many were dispatched.
+// Runs the host's process_events hook, then dispatches the messages posted so far (those
+// posted meanwhile wait for the next pump). Returns how many were dispatched.
 int PumpMessages();
 // Milliseconds until the next timer falls due, -1 when none is running.
 int64_t NextTimerDue();

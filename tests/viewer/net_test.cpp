@@ -84,6 +84,26 @@ TEST_F(NetSources, StopAndReentry) {
         << "a stop does not stick to the next download";
 }
 
+// A host's stop button: its click arrives through the host's own event loop, which the
+// download runs between chunks.
+TEST_F(NetSources, StopFromTheHostsEventLoop) {
+    lumtest::NetServer http({"http", m_root});
+    LumViewer& v = make(200, 200);
+    v.SetHttpTransfertBufferSize(256);
+    int runs = 0;
+    win::HostHooks hooks;
+    hooks.process_events = [&] {
+        if (++runs == 2) v.DisplayFromURLStop();
+    };
+    win::SetHostHooks(hooks);
+    int32_t status = v.DisplayFromURL("127.0.0.1", "/files/page.jpg", http.port());
+    win::SetHostHooks({});
+    EXPECT_EQ(status, 107);
+    EXPECT_EQ(runs, 2) << "the host's events run once after each chunk";
+    EXPECT_EQ(m_events.progress.size(), 2u);
+    EXPECT_EQ(v.GetNativeImage(), 0);
+}
+
 TEST_F(NetSources, BadAnswersAndNoServer) {
     lumtest::NetServer http({"http", m_root});
     LumViewer& v = make(200, 200);

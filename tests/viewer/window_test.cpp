@@ -288,3 +288,21 @@ TEST(WindowVersion, ReportsAnNtPlatform) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WindowHost, ProcessEventsRunsFromThePumpAndIsNeverReentered) {
+    int calls = 0;
+    win::HostHooks hooks;
+    hooks.process_events = [&] {
+        ++calls;
+        win::PumpMessages();  // a host whose own loop pumps again
+    };
+    win::SetHostHooks(hooks);
+    win::PumpMessages();
+    win::AdvanceClock(10);
+    win::SetHostHooks({});
+    EXPECT_EQ(calls, 2);
+}
+
+}  // namespace

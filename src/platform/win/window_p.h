@@ -83,6 +83,7 @@ struct WindowThread {
     UINT_PTR next_free_timer = 0x7FFF0000;
     std::deque<PostedMessage> posted;
     HostHooks hooks;
+    bool in_host_events = false;
 };
 
 WindowThread& window_thread();

@@ -62,6 +62,16 @@ int AdvanceClock(int64_t ms) {
 
 int PumpMessages() {
     WindowThread& t = window_thread();
+    if (t.hooks.process_events && !t.in_host_events) {
+        // Cleared however the hook ends, or the host's events would never run again.
+        struct Reentry {
+            bool& flag;
+            ~Reentry() { flag = false; }
+        } guard{t.in_host_events};
+        t.in_host_events = true;
+        std::function<void()> process = t.hooks.process_events;  // the hook may replace itself
+        process();
+    }
     size_t n = t.posted.size();
     int done = 0;
     for (size_t i = 0; i < n && !t.posted.empty(); ++i) {
