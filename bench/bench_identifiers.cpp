@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "imaging/image_props.h"
 #include "imaging/modGdiplus.h"
 #include "platform/win/win.h"
@@ -19,35 +20,15 @@
 
 namespace {
 
-double rss_mb() {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    return 0;
-}
-
-// The virtual scanner with a small page, so that the cycle measures the identifiers and the
-// table rather than drawing pixels; SANE left out.
-struct Setup {
-    Setup() {
-        char tmpl[] = "/tmp/bench-ids-XXXXXX";
-        if (mkdtemp(tmpl)) dir = tmpl;
-        std::ofstream(dir + "/virtual.conf") << "page_size = 20 x 20\n";
-        setenv("LUMTWAIN_VIRTUAL", (dir + "/virtual.conf").c_str(), 1);
-        setenv("LUMTWAIN_SANE", "0", 1);
-    }
-    ~Setup() {
-        std::remove((dir + "/virtual.conf").c_str());
-        std::remove(dir.c_str());
-    }
-    std::string dir;
-};
+double rss_mb() { return benchsupport::status_bytes("VmRSS") / (1024.0 * 1024.0); }
 
 using Clock = std::chrono::steady_clock;
 
 void BM_AcquireCloseCycles(benchmark::State& state) {
     const int64_t cycles = state.range(0);
-    Setup setup;
+    // A small page, so that the cycle measures the identifiers and the table rather than
+    // drawing pixels.
+    benchsupport::VirtualScanner scanner("page_size = 20 x 20\n");
     twain control;
     control.TwainSetHideUI(true);
     double lowest = 0, highest = 0, step = 0;

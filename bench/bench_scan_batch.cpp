@@ -1,6 +1,7 @@
 // A feeder batch of 50 A4 pages at 300 dpi RGB from the virtual scanner, each acquired with
 // TwainAcquireToImageID and closed at once: pages per second, and whether the resident set
-// stays near one page's worth (a leak or a retained block grows it page by page).
+// stays near one page's worth (a leak or a retained block grows it page by page). Document
+// pages (the feeder's own) and the gradient.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,24 +10,14 @@
 #include <memory>
 #include <string>
 
+#include "bench_support.h"
 #include "imaging/modGdiplus.h"
 #include "platform/win/win.h"
-#include "scan/twain.h"
+#include "lumtwainpro/twain.h"
 
 namespace {
 
 constexpr int kPages = 50;
-
-// A field of /proc/self/status in bytes ("VmHWM", "VmRSS"), 0 when unreadable.
-double status_bytes(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0)
-            return std::atof(line.c_str() + key.size()) * 1024;
-    return 0;
-}
 
 size_t block_bytes(int32_t id) {
     for (const modGdiplus::ImageRecord& r : modGdiplus::ImageTable())
@@ -34,24 +25,11 @@ size_t block_bytes(int32_t id) {
     return 0;
 }
 
-// The virtual scanner with a feeder that outlasts the run, SANE left out.
-struct Setup {
-    Setup() {
-        char tmpl[] = "/tmp/bench-scan-XXXXXX";
-        if (mkdtemp(tmpl)) dir = tmpl;
-        std::ofstream(dir + "/virtual.conf") << "pages = 100000\n";
-        setenv("LUMTWAIN_VIRTUAL", (dir + "/virtual.conf").c_str(), 1);
-        setenv("LUMTWAIN_SANE", "0", 1);
-    }
-    ~Setup() {
-        std::remove((dir + "/virtual.conf").c_str());
-        std::remove(dir.c_str());
-    }
-    std::string dir;
-};
-
 void BM_FeederBatch300dpiRgb(benchmark::State& state) {
-    Setup setup;
+    const char* kind = state.range(0) == 0 ? "document" : "gradient";
+    state.SetLabel(kind);
+    // A feeder that outlasts the run.
+    benchsupport::VirtualScanner scanner(std::string("pages = 100000\npage_kind = ") + kind + "\n");
     twain control;
     if (!control.TwainOpenSource("Virtual Scanner") || !control.TwainSelectFeeder(true) ||
         !control.TwainSetAutoFeed(true) || !control.TwainSetCurrentResolution(300) ||
@@ -71,7 +49,7 @@ void BM_FeederBatch300dpiRgb(benchmark::State& state) {
                 return;
             }
             if (pages == 0) {
-                first_rss = status_bytes("VmRSS");
+                first_rss = benchsupport::status_bytes("VmRSS");
                 page_bytes = double(block_bytes(id));
             }
             control.CloseImage(id);
@@ -82,7 +60,7 @@ void BM_FeederBatch300dpiRgb(benchmark::State& state) {
             return;
         }
     }
-    const double peak = status_bytes("VmHWM"), mb = 1024.0 * 1024.0;
+    const double peak = benchsupport::status_bytes("VmHWM"), mb = 1024.0 * 1024.0;
     state.counters["pages/s"] = benchmark::Counter(double(pages), benchmark::Counter::kIsRate);
     state.counters["page_MB"] = page_bytes / mb;
     state.counters["rss_first_MB"] = first_rss / mb;
@@ -93,7 +71,12 @@ void BM_FeederBatch300dpiRgb(benchmark::State& state) {
     control.TwainCloseSourceManager();
 }
 
-BENCHMARK(BM_FeederBatch300dpiRgb)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FeederBatch300dpiRgb)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

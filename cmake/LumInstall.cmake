@@ -21,6 +21,7 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/lumtwainpro.pc.in ${CMAKE_BINARY_DIR}
 install(TARGETS lumplatform lumtwainpro EXPORT LumTwainProTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS lumtwain LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS lumtwain-sane-worker RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR})
 if(TARGET lumscan)
   install(TARGETS lumscan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

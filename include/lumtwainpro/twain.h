@@ -9,6 +9,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "lumtwainpro/com_error.h"
 #include "lumtwainpro/export.h"
@@ -184,6 +185,16 @@ public:
     // ---- PDF ----------------------------------------------------------------------------
     bool SaveAsPdf(const std::string& sFilename);
 
+    // ---- Own-format saves -------------------------------------------------------------
+    // The native image through the library's own writers: an interlaced GIF89a file
+    // (images of more than 8 bits reduced to 256 colours by the octree; a palette entry of
+    // alpha 0 becomes the transparent colour), and a PNM file (P4 for 1 bit, P5 for a grey
+    // palette, P6 otherwise). 1 when the writer fails (a GIF side above 65535 pixels, a file
+    // that cannot be written); the file is replaced whole or not at all. Without a native
+    // image nothing is written: the last status if it is a failure, else 2.
+    int32_t SaveAsGifI(const std::string& sFilename);
+    int32_t SaveAsPnm(const std::string& sFilename);
+
     // ---- FTP upload ---------------------------------------------------------------------
     // Uploads the native image, saved in `sImageFormat` (BMP, JPG with the quality
     // nEncoderParameter, TIF with the compression nEncoderParameter, PNG, PDF, GIF; anything
@@ -215,6 +226,124 @@ public:
     void DeleteHBitmap(int32_t nHbitmap);
     void DeletePictureObject(ComPtr<IPicture>& oPictureObject);
 
+    // ---- Filters and effects ------------------------------------------------------------
+    // Effects act on the whole native image, or after FiltersToZone on the zone (1-based
+    // top and left). Each returns and stores the engine's status; without a native image they
+    // change nothing and return the last status.
+    void FiltersToPicture();
+    void FiltersToZone(int32_t nTop, int32_t nLeft, int32_t nWidth, int32_t nHeight);
+    int32_t SetBrightnessEffect(int32_t nBrightnessPct);
+    int32_t SetContrastEffect(int32_t nContrastPct);
+    int32_t SetGammaCorrectionEffect(int32_t nGammaFactor);
+    int32_t SetSaturationEffect(int32_t nSaturationPct);
+    int32_t SetSepiaEffect();
+    int32_t SetStretchContrastEffect();
+    int32_t SetNegativeEffect();
+    int32_t SetSoftenEffect(int32_t nSoftenValue);
+    int32_t SetSmoothEffect();
+    // True when at most (100 - nConfidence) percent of the pixels are marked; not a status.
+    bool IsBlank(int32_t nConfidence = 98);
+
+    // ---- Geometry and colour depth ------------------------------------------------------
+    // Each replaces the native image on success and keeps its resolution; a failure leaves
+    // the native image as it was. Coordinates are 1-based.
+    int32_t Crop(int32_t nSrcX, int32_t nSrcY, int32_t nWidth, int32_t nHeight);
+    int32_t CropTop(int32_t nLines);
+    int32_t CropBottom(int32_t nLines);
+    int32_t CropLeft(int32_t nLines);
+    int32_t CropRight(int32_t nLines);
+    int32_t CropWhiteBands(int32_t nConfidence = 100, int32_t nSkipLinesCount = 0);
+    int32_t CropBlackBands(int32_t nConfidence = 100, int32_t nSkipLinesCount = 0);
+    int32_t CropBorders2(int32_t nConfidence, int32_t nColorReference = 1);
+    int32_t CropBorders();
+    int32_t Rotate(int32_t nRotation);
+    int32_t Resize(int32_t nNewPictureWidth, int32_t nNewPictureHeight,
+                   int32_t nInterpolationMode = 0);
+    int32_t ConvertTo1Bpp();
+    int32_t ConvertTo4Bpp();
+    // 1 to 16 ARGB colours; more, or none, give 2.
+    int32_t ConvertTo4BppPal(const SafeArray<int32_t>& nARGBColorsArray);
+    int32_t ConvertTo8Bpp();
+    int32_t ConvertTo16Bpp();
+    int32_t ConvertTo24Bpp();
+    int32_t ConvertTo32Bpp();
+    int32_t ConvertTo48Bpp();
+    int32_t ConvertTo64Bpp();
+    int32_t ColorPaletteConvertToHalftone();
+    int32_t ColorPaletteGetColorsCount();
+    int32_t ColorPaletteGet(SafeArray<int32_t>& nColorsArray, int32_t& nEntriesCount);
+    // Up to 256 ARGB colours; more give 2.
+    int32_t ColorPaletteSet(const SafeArray<int32_t>& nARGBColorsArray);
+
+    // ---- Display, text and fonts ----------------------------------------------------------
+    // Positions are 1-based (DrawTextBox takes its rectangle as given). Font heights are in
+    // the font unit (FontSetUnit, points by default). A family that is not installed gives 14.
+    int32_t DisplayImageOnHDC(int32_t nHDC, int32_t nDstX, int32_t nDstY, int32_t nDstWidth,
+                              int32_t nDstHeight, int32_t nSmoothingMode = 3,
+                              int32_t nInterpolationMode = 0);
+    int32_t DisplayImageOnHwnd(int32_t nHWND, int32_t nDstX, int32_t nDstY, int32_t nDstWidth,
+                               int32_t nDstHeight, int32_t nSmoothingMode = 3,
+                               int32_t nInterpolationMode = 0);
+    int32_t DisplayImageRectOnHDC(int32_t nHDC, int32_t nDstX, int32_t nDstY, int32_t nDstWidth,
+                                  int32_t nDstHeight, int32_t nSrcX, int32_t nSrcY,
+                                  int32_t nSrcWidth, int32_t nSrcHeight, int32_t nSmoothingMode = 3,
+                                  int32_t nInterpolationMode = 0);
+    int32_t DisplayImageRectOnHwnd(int32_t nHWND, int32_t nDstX, int32_t nDstY, int32_t nDstWidth,
+                                   int32_t nDstHeight, int32_t nSrcX, int32_t nSrcY,
+                                   int32_t nSrcWidth, int32_t nSrcHeight,
+                                   int32_t nSmoothingMode = 3, int32_t nInterpolationMode = 0);
+    int32_t DrawText(const std::string& sText, int32_t nDstX, int32_t nDstY, int32_t nFontHeight,
+                     int32_t nFontStyle = 0, int32_t nColor = -16777216,
+                     const std::string& sFontName = "Arial", bool bAntiAlias = true);
+    int32_t DrawTextBackColor(const std::string& sText, int32_t nDstX, int32_t nDstY,
+                              int32_t nFontHeight, int32_t nFontStyle = 0,
+                              int32_t nColor = -16777216, const std::string& sFontName = "Arial",
+                              int32_t nBackColor = -1, bool bAntiAlias = true);
+    int32_t DrawRotatedText(int32_t nAngle, const std::string& sText, int32_t nDstX, int32_t nDstY,
+                            int32_t nFontHeight, int32_t nFontStyle = 0, int32_t nColor = -16777216,
+                            const std::string& sFontName = "Arial", bool bAntiAlias = true);
+    int32_t DrawRotatedTextBackColor(int32_t nAngle, const std::string& sText, int32_t nDstX,
+                                     int32_t nDstY, int32_t nFontHeight, int32_t nFontStyle = 0,
+                                     int32_t nColor = -16777216,
+                                     const std::string& sFontName = "Arial",
+                                     int32_t nBackColor = -1, bool bAntiAlias = true);
+    int32_t DrawTextBox(const std::string& sText, int32_t nLeft, int32_t nTop, int32_t nWidth,
+                        int32_t nHeight, int32_t nFontHeight, int32_t nAlignment = 1,
+                        int32_t nFontStyle = 0, int32_t nColor = -16777216,
+                        const std::string& sFontName = "Arial", bool bDrawTextBox = false,
+                        bool bAntiAlias = true);
+    int32_t DrawTextGradient(const std::string& sText, int32_t nDstX, int32_t nDstY,
+                             int32_t nStartColor, int32_t nEndColor, int32_t nFontHeight,
+                             int32_t nFontStyle = 0, const std::string& sFontName = "Arial",
+                             bool bAntiAlias = true);
+    int32_t DrawTextTexture(const std::string& sText, int32_t nDstX, int32_t nDstY,
+                            const std::string& sTextureFilePath, int32_t nFontHeight,
+                            int32_t nFontStyle = 0, const std::string& sFontName = "Arial",
+                            bool bAntiAlias = true);
+    void FontSetUnit(int32_t nUnitMode);
+    int32_t FontGetUnit();
+    int32_t FontGetCount();
+    std::string FontGetName(int32_t nFontNo);
+    bool FontIsStyleAvailable(const std::string& sFontName, int32_t nFontStyle);
+
+    // ---- Colour values --------------------------------------------------------------------
+    // ARGB raises ComError 6 (overflow) for a component outside 0..255; GetRGB raises
+    // ComError 5 for a negative one and takes a component above 255 as 255.
+    int32_t ARGB(int32_t nAlpha, int32_t nRed, int32_t nGreen, int32_t nBlue);
+    int32_t GetRGB(int32_t nRed, int32_t nGreen, int32_t nBlue);
+    void ColorGetRGBFromRGBValue(int32_t nRGBValue, uint8_t& nRed, uint8_t& nGreen, uint8_t& nBlue);
+    void ColorGetRGBFromRGBValuel(int32_t nRGBValue, int32_t& nRed, int32_t& nGreen,
+                                  int32_t& nBlue);
+    void ColorGetARGBFromARGBValue(int32_t nARGBValue, uint8_t& nAlpha, uint8_t& nRed,
+                                   uint8_t& nGreen, uint8_t& nBlue);
+    void ColorGetARGBFromARGBValuel(int32_t nARGBValue, int32_t& nAlpha, int32_t& nRed,
+                                    int32_t& nGreen, int32_t& nBlue);
+
+    // ---- Clipboard ------------------------------------------------------------------------
+    int32_t CopyToClipboard();
+    int32_t CopyRegionToClipboard(int32_t nSrcX, int32_t nSrcY, int32_t nWidth, int32_t nHeight);
+    void DeleteClipboardData();
+
     // State of an image taken before an editing member replaces it.
     struct ImageStateSnapshot {
         int32_t width = 0;
@@ -243,6 +372,20 @@ private:
     void SaveImageState(int32_t image);
     void RestoreImageState(int32_t image);
     int32_t store(int32_t status) { return m_lastStatus = status; }
+    // Editing helpers.
+    int32_t apply_effect(int32_t effect, double parameter, float h = 0, float s = 0.5f,
+                         float l = 1);
+    bool refresh_filter_zone();
+    int32_t replace_native(int32_t image, bool close_old);
+    int32_t crop_uniform(int32_t confidence, uint32_t colour, int32_t skip, int32_t tolerance);
+    int32_t convert_by_copy(int32_t format);
+    int32_t convert_4bpp(const std::vector<uint32_t>& palette, uint32_t flags);
+    int32_t draw_text(const std::string& text, int32_t x, int32_t y, float angle, int32_t height,
+                      int32_t style, const std::string& font, bool anti_alias, int kind,
+                      uint32_t color, uint32_t color2, const std::string& texture, bool background,
+                      uint32_t back);
+    int32_t display(bool dc, int32_t handle, int32_t x, int32_t y, int32_t w, int32_t h,
+                    const int32_t* src, int32_t smoothing, int32_t interpolation);
     // What a member acting on the native image does without one.
     int32_t no_native_image();
 

@@ -7,6 +7,7 @@
 
 #include "codecs/cPDF.h"
 #include "codecs/cPDF_p.h"
+#include "imaging/file_load.h"
 #include "imaging/image_props.h"
 #include "imaging/save.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 // Image files come in through the image engine's file loader and are released after use.
 GpStatus load_image_file(const std::string& path, GpImage& image) {
-    return GdipLoadImageFromFile(path.c_str(), &image);
+    return GpStatus(modGdiplus::LoadImageFromFile(image, path));
 }
 void release_loaded_image(GpImage image) {
     GdipDisposeImage(image);

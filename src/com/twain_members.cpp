@@ -249,11 +249,162 @@ std::vector<MemberInfo> ftp_rows() {
     };
 }
 
+std::vector<MemberInfo> effect_rows() {
+    return {
+        row<&twain::FiltersToPicture>(1000, "FiltersToPicture"),
+        row<&twain::FiltersToZone>(1001, "FiltersToZone", "nTop, nLeft, nWidth, nHeight"),
+        row<&twain::SetBrightnessEffect>(1002, "SetBrightnessEffect", "nBrightnessPct", kStatus),
+        row<&twain::SetContrastEffect>(1003, "SetContrastEffect", "nContrastPct", kStatus),
+        row<&twain::SetGammaCorrectionEffect>(1004, "SetGammaCorrectionEffect", "nGammaFactor",
+                                              kStatus),
+        row<&twain::SetSaturationEffect>(1005, "SetSaturationEffect", "nSaturationPct", kStatus),
+        row<&twain::SetSepiaEffect>(1006, "SetSepiaEffect", "", kStatus),
+        row<&twain::SetStretchContrastEffect>(1007, "SetStretchContrastEffect", "", kStatus),
+        row<&twain::SetNegativeEffect>(1008, "SetNegativeEffect", "", kStatus),
+        row<&twain::SetSoftenEffect>(1009, "SetSoftenEffect", "nSoftenValue", kStatus),
+        row<&twain::SetSmoothEffect>(1010, "SetSmoothEffect", "", kStatus),
+        row<&twain::IsBlank>(1011, "IsBlank", "nConfidence = 98"),
+    };
+}
+
+std::vector<MemberInfo> geometry_rows() {
+    constexpr const char* kRect = "nSrcX, nSrcY, nWidth, nHeight";
+    return {
+        row<&twain::Crop>(1100, "Crop", kRect, kStatus),
+        row<&twain::CropTop>(1101, "CropTop", "nLines", kStatus),
+        row<&twain::CropBottom>(1102, "CropBottom", "nLines", kStatus),
+        row<&twain::CropLeft>(1103, "CropLeft", "nLines", kStatus),
+        row<&twain::CropRight>(1104, "CropRight", "nLines", kStatus),
+        row<&twain::CropWhiteBands>(1105, "CropWhiteBands",
+                                    "nConfidence = 100, nSkipLinesCount = 0", kStatus),
+        row<&twain::CropBlackBands>(1106, "CropBlackBands",
+                                    "nConfidence = 100, nSkipLinesCount = 0", kStatus),
+        row<&twain::CropBorders2>(1107, "CropBorders2", "nConfidence, nColorReference = 1",
+                                  kStatus),
+        row<&twain::CropBorders>(1108, "CropBorders", "", kStatus),
+        row<&twain::Rotate>(1109, "Rotate", "nRotation:RotateFlipType", kStatus),
+        row<&twain::Resize>(1110, "Resize",
+                            "nNewPictureWidth, nNewPictureHeight, "
+                            "nInterpolationMode:InterpolationMode = 0",
+                            kStatus),
+        row<&twain::ConvertTo1Bpp>(1111, "ConvertTo1Bpp", "", kStatus),
+        row<&twain::ConvertTo4Bpp>(1112, "ConvertTo4Bpp", "", kStatus),
+        row<&twain::ConvertTo4BppPal>(1113, "ConvertTo4BppPal", "nARGBColorsArray", kStatus),
+        row<&twain::ConvertTo8Bpp>(1114, "ConvertTo8Bpp", "", kStatus),
+        row<&twain::ConvertTo16Bpp>(1115, "ConvertTo16Bpp", "", kStatus),
+        row<&twain::ConvertTo24Bpp>(1116, "ConvertTo24Bpp", "", kStatus),
+        row<&twain::ConvertTo32Bpp>(1117, "ConvertTo32Bpp", "", kStatus),
+        row<&twain::ConvertTo48Bpp>(1118, "ConvertTo48Bpp", "", kStatus),
+        row<&twain::ConvertTo64Bpp>(1119, "ConvertTo64Bpp", "", kStatus),
+        row<&twain::ColorPaletteConvertToHalftone>(1120, "ColorPaletteConvertToHalftone", "",
+                                                   kStatus),
+        row<&twain::ColorPaletteGetColorsCount>(1121, "ColorPaletteGetColorsCount"),
+        row<&twain::ColorPaletteGet>(1122, "ColorPaletteGet", "nColorsArray, nEntriesCount",
+                                     kStatus),
+        row<&twain::ColorPaletteSet>(1123, "ColorPaletteSet", "nARGBColorsArray", kStatus),
+    };
+}
+
+std::vector<MemberInfo> drawing_rows() {
+    constexpr const char* kDisplay =
+        "nDstX, nDstY, nDstWidth, nDstHeight, nSmoothingMode:SmoothingMode = 3, "
+        "nInterpolationMode:InterpolationMode = 0";
+    constexpr const char* kDisplayRect =
+        "nDstX, nDstY, nDstWidth, nDstHeight, nSrcX, nSrcY, nSrcWidth, nSrcHeight, "
+        "nSmoothingMode:SmoothingMode = 3, nInterpolationMode:InterpolationMode = 0";
+    using std::string;
+    return {
+        row<&twain::DisplayImageOnHDC>(1200, "DisplayImageOnHDC", "nHDC, " + string(kDisplay),
+                                       kStatus),
+        row<&twain::DisplayImageOnHwnd>(1201, "DisplayImageOnHwnd", "nHWND, " + string(kDisplay),
+                                        kStatus),
+        row<&twain::DisplayImageRectOnHDC>(1202, "DisplayImageRectOnHDC",
+                                           "nHDC, " + string(kDisplayRect), kStatus),
+        row<&twain::DisplayImageRectOnHwnd>(1203, "DisplayImageRectOnHwnd",
+                                            "nHWND, " + string(kDisplayRect), kStatus),
+        row<&twain::DrawText>(1204, "DrawText",
+                              "sText, nDstX, nDstY, nFontHeight, nFontStyle:FontStyle = 0, "
+                              "nColor:Colors = -16777216, sFontName = \"Arial\", bAntiAlias = True",
+                              kStatus),
+        row<&twain::DrawTextBackColor>(
+            1205, "DrawTextBackColor",
+            "sText, nDstX, nDstY, nFontHeight, nFontStyle:FontStyle = 0, "
+            "nColor:Colors = -16777216, sFontName = \"Arial\", nBackColor:Colors = -1, "
+            "bAntiAlias = True",
+            kStatus),
+        row<&twain::DrawRotatedText>(1206, "DrawRotatedText",
+                                     "nAngle, sText, nDstX, nDstY, nFontHeight, "
+                                     "nFontStyle:FontStyle = 0, nColor:Colors = -16777216, "
+                                     "sFontName = \"Arial\", bAntiAlias = True",
+                                     kStatus),
+        row<&twain::DrawRotatedTextBackColor>(
+            1207, "DrawRotatedTextBackColor",
+            "nAngle, sText, nDstX, nDstY, nFontHeight, nFontStyle:FontStyle = 0, "
+            "nColor:Colors = -16777216, sFontName = \"Arial\", nBackColor:Colors = -1, "
+            "bAntiAlias = True",
+            kStatus),
+        row<&twain::DrawTextBox>(1208, "DrawTextBox",
+                                 "sText, nLeft, nTop, nWidth, nHeight, nFontHeight, "
+                                 "nAlignment = 1, nFontStyle:FontStyle = 0, "
+                                 "nColor:Colors = -16777216, sFontName = \"Arial\", "
+                                 "bDrawTextBox = False, bAntiAlias = True",
+                                 kStatus),
+        row<&twain::DrawTextGradient>(1209, "DrawTextGradient",
+                                      "sText, nDstX, nDstY, nStartColor:Colors, nEndColor:Colors, "
+                                      "nFontHeight, nFontStyle:FontStyle = 0, "
+                                      "sFontName = \"Arial\", bAntiAlias = True",
+                                      kStatus),
+        row<&twain::DrawTextTexture>(1210, "DrawTextTexture",
+                                     "sText, nDstX, nDstY, sTextureFilePath, nFontHeight, "
+                                     "nFontStyle:FontStyle = 0, sFontName = \"Arial\", "
+                                     "bAntiAlias = True",
+                                     kStatus),
+        row<&twain::FontSetUnit>(1211, "FontSetUnit", "nUnitMode:UnitMode"),
+        row<&twain::FontGetUnit>(1212, "FontGetUnit", "", "UnitMode"),
+        row<&twain::FontGetCount>(1213, "FontGetCount"),
+        row<&twain::FontGetName>(1214, "FontGetName", "nFontNo"),
+        row<&twain::FontIsStyleAvailable>(1215, "FontIsStyleAvailable",
+                                          "sFontName, nFontStyle:FontStyle"),
+    };
+}
+
+std::vector<MemberInfo> colour_rows() {
+    return {
+        row<&twain::ARGB>(1300, "ARGB", "nAlpha, nRed, nGreen, nBlue", "Colors"),
+        row<&twain::GetRGB>(1301, "GetRGB", "nRed, nGreen, nBlue"),
+        row<&twain::ColorGetRGBFromRGBValue>(1302, "ColorGetRGBFromRGBValue",
+                                             "nRGBValue, nRed, nGreen, nBlue"),
+        row<&twain::ColorGetRGBFromRGBValuel>(1303, "ColorGetRGBFromRGBValuel",
+                                              "nRGBValue, nRed, nGreen, nBlue"),
+        row<&twain::ColorGetARGBFromARGBValue>(1304, "ColorGetARGBFromARGBValue",
+                                               "nARGBValue:Colors, nAlpha, nRed, nGreen, nBlue"),
+        row<&twain::ColorGetARGBFromARGBValuel>(1305, "ColorGetARGBFromARGBValuel",
+                                                "nARGBValue:Colors, nAlpha, nRed, nGreen, nBlue"),
+    };
+}
+
+std::vector<MemberInfo> clipboard_rows() {
+    return {
+        row<&twain::CopyToClipboard>(1400, "CopyToClipboard", "", kStatus),
+        row<&twain::CopyRegionToClipboard>(1401, "CopyRegionToClipboard",
+                                           "nSrcX, nSrcY, nWidth, nHeight", kStatus),
+        row<&twain::DeleteClipboardData>(1402, "DeleteClipboardData"),
+    };
+}
+
+std::vector<MemberInfo> own_format_rows() {
+    return {
+        row<&twain::SaveAsGifI>(920, "SaveAsGifI", "sFilename", kStatus),
+        row<&twain::SaveAsPnm>(921, "SaveAsPnm", "sFilename", kStatus),
+    };
+}
+
 InterfaceInfo build() {
     InterfaceInfo iface{"_twain", kIidTwain, {}};
-    for (auto group : {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
-                       current_value_rows, setting_rows, save_rows, query_rows, pdf_rows,
-                       ftp_rows})
+    for (auto group :
+         {core_rows, acquisition_rows, source_rows, capability_rows, value_list_rows,
+          current_value_rows, setting_rows, save_rows, query_rows, pdf_rows, ftp_rows,
+          own_format_rows, effect_rows, geometry_rows, drawing_rows, colour_rows, clipboard_rows})
         for (auto& m : group()) iface.members.push_back(std::move(m));
     return iface;
 }

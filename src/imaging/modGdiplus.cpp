@@ -174,6 +174,11 @@ void MarkTempFile(GpImage image, const std::string& path) {
     }
 }
 
+bool OwnsDibMemory(GpImage image) {
+    Record* r = find_record(image);
+    return r && r->data.ownsDibMemory;
+}
+
 bool IsImageAlive(GpImage image) {
     ImageType type;
     return image != 0 && GdipGetImageType(image, &type) == Gdiplus::Ok;

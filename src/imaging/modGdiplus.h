@@ -47,6 +47,8 @@ void RegisterImage(GpImage image, const std::string& formatName);
 EngineStatus DisposeImage(GpImage image);
 // True while the handle names an image of this thread.
 bool IsImageAlive(GpImage image);
+// True when the image's record owns DIB memory (an acquired image).
+bool OwnsDibMemory(GpImage image);
 void MarkTempFile(GpImage image, const std::string& path);
 
 // The stream must stay alive as long as the image.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "codecs/modOcTree.h"
 #include "imaging/image_props.h"
@@ -78,12 +79,8 @@ EngineStatus make_through_section(int32_t width, int32_t height, const modOcTree
     return s;
 }
 
-}  // namespace
-
-EngineStatus QuantizeTo8Bpp(GpImage image, GpImage& result, int32_t& colours,
-                            std::vector<BYTE>& palette) {
-    result = 0;
-    palette.clear();
+EngineStatus quantize(GpImage image, GpImage& result, int32_t& colours,
+                      std::vector<BYTE>& palette) {
     colours = std::clamp(colours, 8, 256);
     int32_t width = 0, height = 0;
     if (EngineStatus s = GetImageWidth(image, width); s != Gdiplus::Ok) return s;
@@ -117,6 +114,23 @@ EngineStatus QuantizeTo8Bpp(GpImage image, GpImage& result, int32_t& colours,
     if (GdiplusBelow6())
         return make_through_lock(width, height, palette, indices, int32_t(*stride8), result);
     return make_through_section(width, height, tree, colours, indices, result);
+}
+
+}  // namespace
+
+EngineStatus QuantizeTo8Bpp(GpImage image, GpImage& result, int32_t& colours,
+                            std::vector<BYTE>& palette) {
+    result = 0;
+    palette.clear();
+    // The buffers of a large image may not be had: that is a status, never an exception.
+    try {
+        return quantize(image, result, colours, palette);
+    } catch (const std::bad_alloc&) {
+        if (result) DisposeImage(result);
+        result = 0;
+        palette.clear();
+        return Gdiplus::OutOfMemory;
+    }
 }
 
 }  // namespace modGdiplus

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "imaging/file_load.h"
 #include "platform/win/win.h"
 
 namespace lumtwain {
@@ -21,6 +22,8 @@ HMODULE engine_handle(int32_t* error, std::string* why) {
     thread_local std::map<std::string, HMODULE> loaded;
     std::string path = engine_path();
     if (auto it = loaded.find(path); it != loaded.end()) return it->second;
+    // The engine's pages fed from files then read every format the control reads.
+    modGdiplus::InstallEngineFileLoader();
     HMODULE handle = LoadLibraryA(path.c_str());
     if (!handle) {
         *error = GetLastError() == ERROR_MOD_NOT_FOUND ? ComError::kFileNotFound

@@ -233,9 +233,11 @@ TEST(DibParse, RefusesDamagedHeaders) {
     std::memcpy(bytes.data(), &h, sizeof h);
     EXPECT_TRUE(ParseDib(bytes.data(), bytes.size()));
     EXPECT_FALSE(ParseDib(bytes.data(), bytes.size() - 1)) << "one byte short";
-    h.biClrUsed = 100000;
+    h.biClrUsed = 100000;  // more than 8 bits can index: read as the full table, as DIBs are
     std::memcpy(bytes.data(), &h, sizeof h);
-    EXPECT_FALSE(ParseDib(bytes.data(), bytes.size()));
+    auto full = ParseDib(bytes.data(), bytes.size());
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->palette.size(), 256u);
     h.biClrUsed = 0;
     h.biHeight = INT32_MIN;
     std::memcpy(bytes.data(), &h, sizeof h);

@@ -76,6 +76,21 @@ TEST_F(SaneTest, MapsOptionsOntoCapabilities) {
     EXPECT_EQ(LUMTWAIN_LoadCapValuesN(kCapFeederLoaded, 2), 1);
     EXPECT_EQ(LUMTWAIN_LoadCapValuesN(4414, 2), 0);
     EXPECT_EQ(LUMTWAIN_GetLastConditionCode(), kTwccCapUnsupported);
+    // The test backend has no border, deskew or rotation of its own: the engine's stand in.
+    EXPECT_EQ(LUMTWAIN_LoadCapValuesN(kCapEmulated, 1), 3);
+    ASSERT_EQ(LUMTWAIN_LoadCapValuesS(kIcapAutomaticRotate, 2), 1);
+    EXPECT_STREQ(LUMTWAIN_GetLastCapValueCurrentS(), "0 (emulated)");
+}
+
+TEST_F(SaneTest, EmulatedCorrectionsRunOnSanePages) {
+    OpenDevice0();
+    ASSERT_EQ(LUMTWAIN_AutomaticBorderDetection(1), 1);
+    ASSERT_EQ(LUMTWAIN_AutomaticDeskew(1), 1);
+    ASSERT_EQ(LUMTWAIN_AutomaticRotate(1), 1);
+    std::vector<uint8_t> page = Acquire();
+    auto view = ParseDib(page.data(), page.size());
+    ASSERT_TRUE(view) << "condition " << LUMTWAIN_GetLastConditionCode();
+    EXPECT_GT(view->width(), 0);
 }
 
 struct SaneScanCase {

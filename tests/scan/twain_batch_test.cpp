@@ -2,6 +2,7 @@
 // transfer counts, pages fed from files, and what a cancel, failure or jam partway through a
 // batch leaves behind. Pages are identified by the marker the virtual scanner draws.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -49,7 +50,9 @@ uint32_t block_of(int32_t id) {
     return 0;
 }
 
-size_t live_images() { return modGdiplus::ImageCount(); }
+size_t live_images() {
+    return modGdiplus::ImageCount();
+}
 
 // A 24-bit BMP whose every pixel is (r, g, b); `ppm` 0 leaves the resolution out.
 void write_bmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b,
@@ -321,6 +324,68 @@ TEST_F(TwainBatch, FilesFeedTheirOwnPixelsSizeAndResolution) {
         ASSERT_EQ(modGdiplus::GetPixel(GpImage(id), w.w - 1, w.h - 1, px), 0);
         EXPECT_EQ(px, w.colour);
         EXPECT_FALSE(decode(block_of(id))) << "a file's page carries no marker";
+    }
+    expect_empty_feeder();
+}
+
+// A 24-bit PCX (three planes) whose every pixel is (r, g, b), at `dpi`.
+void write_pcx(const std::string& path, int w, int h, const uint8_t rgb[3], int dpi) {
+    const int bpl = (w + 1) / 2 * 2;
+    std::vector<uint8_t> file(128, 0);
+    auto put16 = [&](size_t at, int v) { file[at] = uint8_t(v), file[at + 1] = uint8_t(v >> 8); };
+    file[0] = 10, file[1] = 5, file[2] = 1, file[3] = 8;
+    put16(8, w - 1), put16(10, h - 1), put16(12, dpi), put16(14, dpi);
+    file[65] = 3, put16(66, bpl), put16(68, 1);
+    for (int y = 0; y < h; ++y)
+        for (int plane = 0; plane < 3; ++plane)
+            for (int x = 0; x < bpl; ++x) {
+                uint8_t v = x < w ? rgb[plane] : 0;
+                if (v >= 0xC0) file.push_back(0xC1);
+                file.push_back(v);
+            }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
+    std::fclose(f);
+}
+
+void write_text(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+    std::fclose(f);
+}
+
+TEST_F(TwainBatch, PnmAndPcxFilesFeedTheScannerThroughTheControlsReaders) {
+    const std::string ppm = m_dir.file("a.ppm"), pgm = m_dir.file("b.pgm"),
+                      pcx = m_dir.file("c.pcx");
+    std::string p6 = "P6\n# made by hand\n3 2\n15\n";
+    for (int i = 0; i < 6; ++i) p6 += std::string("\x0F\x00\x07", 3);
+    write_text(ppm, p6);
+    write_text(pgm, "P2\n2 2 # grey\n255\n128 128\n128 128\n");
+    const uint8_t rgb[3] = {200, 10, 20};
+    write_pcx(pcx, 5, 3, rgb, 200);
+    configure("files = " + ppm + ":" + pgm + ":" + pcx + "\n");
+    open_feeder();
+    ASSERT_TRUE(control->TwainSetCurrentResolution(150));
+    struct Want {
+        int32_t w, h;
+        float dpi;
+        ARGB colour;
+    };
+    // Maxval 15 scales to 0..255; PNM keeps no resolution, PCX does.
+    const Want want[] = {
+        {3, 2, 150.0f, 0xFFFF0077}, {2, 2, 150.0f, 0xFF808080}, {5, 3, 200.0f, 0xFFC80A14}};
+    for (const Want& w : want) {
+        ASSERT_TRUE(control->TwainIsFeederLoaded());
+        int32_t id = acquire_image();
+        ASSERT_NE(id, 0) << control->GetStat();
+        EXPECT_EQ(control->GetWidth(), w.w);
+        EXPECT_EQ(control->GetHeight(), w.h);
+        EXPECT_NEAR(control->GetHorizontalResolution(), w.dpi, 0.05f);
+        ARGB px = 0;
+        ASSERT_EQ(modGdiplus::GetPixel(GpImage(id), w.w - 1, w.h - 1, px), 0);
+        EXPECT_EQ(px, w.colour);
     }
     expect_empty_feeder();
 }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "support/test_env.h"
+
 namespace lumtest {
 namespace {
 struct PipeCloser {
@@ -14,7 +16,12 @@ struct PipeCloser {
 }  // namespace
 
 std::optional<Picture> scanimage(const std::string& args) {
-    std::string cmd = "scanimage -d test:0 --format=pnm " + args + " 2>/dev/null";
+    // scanimage runs libsane in its own process, where the test backend's reader thread can
+    // be cancelled inside free() and hang it: keep its threads on deferred cancellation, as
+    // the engine's SANE worker does.
+    std::string preload = build_dir() + "/tests/engines/liblum_deferred_cancel.so";
+    std::string cmd =
+        "LD_PRELOAD=" + preload + " scanimage -d test:0 --format=pnm " + args + " 2>/dev/null";
     std::unique_ptr<FILE, PipeCloser> pipe(popen(cmd.c_str(), "r"));
     if (!pipe) return std::nullopt;
     std::string data;
@@ -55,6 +62,5 @@ std::optional<Picture> scanimage(const std::string& args) {
             pic.samples[y * w + x] = (p[y * row + x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
     return pic;
 }
-
 
 }  // namespace lumtest

@@ -18,6 +18,7 @@ struct Picture {
 };
 
 // scanimage's P4, P5 or P6 output for test:0 with the given options; nullopt on failure.
+// Needs the build's liblum_deferred_cancel.so (tests/engines).
 std::optional<Picture> scanimage(const std::string& args);
 
 }  // namespace lumtest

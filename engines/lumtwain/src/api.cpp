@@ -5,7 +5,7 @@
 #include "codes.h"
 #include "dib_view.h"
 #include "lumtwain.h"
-#include "platform/win/win.h"
+#include "lumtwainpro/host.h"
 #include "session.h"
 
 using lumtwain::Session;

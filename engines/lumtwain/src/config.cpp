@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -119,6 +120,26 @@ bool apply_key(const std::string& key, std::string_view value, VirtualConfig& c)
     if (key == "serial_number") return c.serial_number = std::string(trim(value)), true;
     if (key == "author") return c.author = std::string(trim(value)), true;
     if (key == "caption") return c.caption = std::string(trim(value)), true;
+    if (key == "blank_every") return parse_int(value, 0, kMaxPages, &c.blank_every);
+    if (key == "skew_deg") return parse_real(value, -15.0, 15.0, &c.skew_deg);
+    if (key == "noise") return parse_real(value, 0.0, 1000.0, &c.noise);
+    if (key == "yellowing") return parse_real(value, 0.0, 100.0, &c.yellowing);
+    if (key == "seed") {
+        int seed = 0;
+        return parse_int(value, 0, INT32_MAX, &seed) && (c.seed = uint32_t(seed), true);
+    }
+    if (key == "page_rotation") {
+        int r = 0;
+        if (!parse_int(value, 0, 270, &r) || r % 90 != 0) return false;
+        return c.page_rotation = r, true;
+    }
+    if (key == "page_kind") {
+        std::string v = lower(trim(value));
+        if (v == "auto") return c.page_kind = PageKindSetting::Auto, true;
+        if (v == "document") return c.page_kind = PageKindSetting::Document, true;
+        if (v == "gradient") return c.page_kind = PageKindSetting::Gradient, true;
+        return false;
+    }
     if (key == "ui") {
         std::string v = lower(trim(value));
         if (v == "scan") return c.ui = UiBehaviour::Scan, true;

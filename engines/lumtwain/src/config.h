@@ -10,6 +10,8 @@
 namespace lumtwain {
 
 enum class UiBehaviour { Scan, Close };
+// Auto: document pages from the feeder, the gradient from the flatbed.
+enum class PageKindSetting { Auto, Document, Gradient };
 
 struct VirtualConfig {
     int pages = 10;      // sheets loaded in the feeder
@@ -22,6 +24,13 @@ struct VirtualConfig {
     std::set<int> fail_at_pages;
     std::set<int> jam_at_pages;
     std::set<int> blank_pages;
+    int blank_every = 0;  // every Nth page is blank as well; 0 none
+    PageKindSetting page_kind = PageKindSetting::Auto;
+    uint32_t seed = 1;      // document pages: the same seed gives the same pages
+    double skew_deg = 0;    // the sheets' turn on the glass, counter-clockwise
+    int page_rotation = 0;  // 0, 90, 180, 270: the text's turn on the sheets, clockwise
+    double noise = 0;       // speckles per square decimetre
+    double yellowing = 0;   // 0..100 %
     int delay_ms = 0;
     UiBehaviour ui = UiBehaviour::Scan;
     int extra_sources = 0;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/win/dib.h"
+
 namespace lumtwain {
 
 const uint8_t* DibView::row(int y) const {
@@ -34,26 +36,17 @@ uint8_t DibView::grey(int x, int y) const {
 }
 
 std::optional<DibView> ParseDib(const uint8_t* data, size_t size) {
+    win::DibHeader h;
+    if (!win::ParsePackedDib(data, size, &h) || h.core || h.compression != win::kBiRgb)
+        return std::nullopt;
+    if (h.bits != 1 && h.bits != 8 && h.bits != 24) return std::nullopt;
     DibView v;
-    if (!data || size < sizeof(BITMAPINFOHEADER)) return std::nullopt;
     std::memcpy(&v.header, data, sizeof v.header);
-    const BITMAPINFOHEADER& h = v.header;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > size || h.biCompression != BI_RGB)
-        return std::nullopt;
-    if (h.biBitCount != 1 && h.biBitCount != 8 && h.biBitCount != 24) return std::nullopt;
-    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return std::nullopt;
-    size_t colours = h.biBitCount == 24 ? 0 : h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount;
-    if (colours > 256) return std::nullopt;
-    size_t offset = h.biSize + colours * sizeof(RGBQUAD);
-    if (offset > size) return std::nullopt;
+    size_t colours = h.bits == 24 ? 0 : h.table_entries;
     v.palette.resize(colours);
-    if (colours) std::memcpy(v.palette.data(), data + h.biSize, colours * sizeof(RGBQUAD));
-    size_t row_bits = size_t(h.biWidth) * h.biBitCount + 31;
-    v.stride = row_bits / 32 * 4;
-    size_t image;
-    if (__builtin_mul_overflow(v.stride, size_t(v.height()), &image) || image > size - offset)
-        return std::nullopt;
-    v.bits = data + offset;
+    if (colours) std::memcpy(v.palette.data(), data + h.table_offset, colours * sizeof(RGBQUAD));
+    v.stride = size_t(h.stride);
+    v.bits = data + h.bits_offset();
     return v;
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "page.h"
-#include "platform/win/win.h"
+#include "lumtwainpro/host.h"
 
 namespace lumtwain {
 

@@ -1,10 +1,12 @@
-// Pages fed from image files, decoded by the gdiplus stand-in.
+// Pages fed from image files, read by the loader the system installs (the GDI+ decoders
+// when it installs none).
 #include <cmath>
 #include <memory>
 
 #include "codes.h"
 #include "dib.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/image_file_loader.h"
 #include "virtual_source.h"
 
 namespace lumtwain {
@@ -80,7 +82,7 @@ int LoadFileDib(const std::string& path, int pixel_type, double dpi, HGLOBAL* bl
     GdiplusSession session;
     if (!session.ok()) return kTwccOperationError;
     std::unique_ptr<GpImage, ImageDeleter> image(new GpImage(0));
-    GpStatus st = GdipLoadImageFromFile(path.c_str(), image.get());
+    GpStatus st = LumLoadImageFile(path.c_str(), image.get());
     if (st != Gdiplus::Ok) return st == Gdiplus::FileNotFound ? kTwccFileNotFound : kTwccBadValue;
     UINT width = 0, height = 0;
     REAL dpi_x = 0, dpi_y = 0;
@@ -106,7 +108,8 @@ int LoadFileDib(const std::string& path, int pixel_type, double dpi, HGLOBAL* bl
     if (!pixels.ok()) return kTwccBadValue;
     int condition = kTwccSuccess;
     *block = BuildDibBlock(
-        format, [&](int y, uint8_t* row) { convert_row(pixels.row(y), int(width), pixel_type, row); },
+        format,
+        [&](int y, uint8_t* row) { convert_row(pixels.row(y), int(width), pixel_type, row); },
         &condition);
     return *block ? kTwccSuccess : condition;
 }

@@ -3,35 +3,15 @@
 #include <sane/sane.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "codes.h"
-#include "dib.h"
-#include "page.h"
-#include "sane_options.h"
-#include "sane_worker.h"
 
 namespace lumtwain {
 namespace {
-
-// Runs on the worker.
-bool start_sane(SaneWorker& w) {
-    if (w.initialised) return true;
-    SANE_Int version = 0;
-    if (sane_init(&version, nullptr) != SANE_STATUS_GOOD) return false;
-    w.initialised = true;
-    return true;
-}
-
-void release_user(SaneWorker& w) {
-    if (w.users > 0) --w.users;
-    if (w.users == 0 && w.initialised) {
-        sane_exit();
-        w.initialised = false;
-    }
-}
 
 bool contains(const std::string& s, const char* what) {
     std::string a = s, b = what;
@@ -40,29 +20,44 @@ bool contains(const std::string& s, const char* what) {
     return a.find(b) != std::string::npos;
 }
 
-// One scanned image: the frames SANE delivered (one, or red, green and blue).
-struct SaneImage {
-    SANE_Parameters params{};
-    std::vector<uint8_t> planes[3];
-    int frames = 0;
+// The device's options as the worker read them at open.
+class OptionModel {
+  public:
+    explicit OptionModel(std::vector<wire::OptionInfo> options) : m_options(std::move(options)) {}
+    const wire::OptionInfo* find(const std::string& name) const {
+        for (const wire::OptionInfo& o : m_options)
+            if (o.name == name) return &o;
+        return nullptr;
+    }
+    std::optional<double> number(const std::string& name) const {
+        const wire::OptionInfo* o = find(name);
+        if (!o || !o->has_number || !SANE_OPTION_IS_ACTIVE(o->cap)) return std::nullopt;
+        return o->number;
+    }
+    std::optional<std::string> text(const std::string& name) const {
+        const wire::OptionInfo* o = find(name);
+        if (!o || !o->has_text || !SANE_OPTION_IS_ACTIVE(o->cap)) return std::nullopt;
+        return o->text;
+    }
+
+  private:
+    std::vector<wire::OptionInfo> m_options;
 };
 
 class SaneSource final : public Source {
   public:
-    SaneSource(std::string name, SANE_Handle handle)
-        : Source(std::move(name)), m_handle(handle), m_options(handle) {
-        m_options.load();
+    SaneSource(std::string name, std::string device, std::shared_ptr<SaneLink> link,
+               wire::OpenReply opened)
+        : Source(std::move(name)),
+          m_device(std::move(device)),
+          m_link(std::move(link)),
+          m_handle(opened.handle),
+          m_generation(m_link->generation()),
+          m_options(std::move(opened.options)) {
         build_table();
         reset_layout();
     }
-    ~SaneSource() override {
-        SaneWorker& w = SaneWorker::get();
-        w.run([&] {
-            if (m_scanning) sane_cancel(m_handle);
-            sane_close(m_handle);
-            release_user(w);
-        });
-    }
+    ~SaneSource() override { m_link->close(m_handle, m_generation); }
 
     void refresh() override;
     int set_layout(double left, double top, double right, double bottom, bool* adjusted) override;
@@ -70,7 +65,7 @@ class SaneSource final : public Source {
     Frame layout() const override { return m_frame; }
     int images_ready() override;
     TransferResult transfer() override;
-    void end_batch() override;
+    void end_batch() override { m_link->end_batch(m_handle, m_generation); }
 
   protected:
     void changed(int code) override;
@@ -80,15 +75,15 @@ class SaneSource final : public Source {
     void add_resolution();
     void add_pixel_types();
     void add_feeder();
-    void apply_settings();               // on the worker
-    SANE_Status scan(SaneImage* image);  // on the worker
-    TransferResult to_dib(const SaneImage& image);
+    wire::ScanRequest request() const;
 
-    SANE_Handle m_handle;
-    SaneOptions m_options;  // used on the worker only
+    std::string m_device;
+    std::shared_ptr<SaneLink> m_link;
+    uint32_t m_handle;
+    uint32_t m_generation;  // of the worker that holds m_handle
+    OptionModel m_options;
     Frame m_frame, m_bed;
     std::string m_feeder_entry, m_flatbed_entry, m_duplex_entry;
-    bool m_scanning = false;
     bool m_loaded = true;
     double m_dpi = 0;
 };
@@ -109,7 +104,7 @@ void SaneSource::build_table() {
     m_caps.add(CapOne(kCapCameraPreviewUi, kTwtyBool, 0, true));
     m_caps.add(CapText(kCapAuthor, kTwtyStr128, "", false));
     m_caps.add(CapText(kCapCaption, kTwtyStr255, "", false));
-    // Done on 8-bit data by the engine: the test backend and many others lack them.
+    // Done on 8-bit data by the worker: the test backend and many others lack them.
     m_caps.add(CapRange(kIcapBrightness, kTwtyFix32, -1000, 1000, 1, 0));
     m_caps.add(CapRange(kIcapContrast, kTwtyFix32, -1000, 1000, 1, 0));
     m_caps.add(CapRange(kIcapThreshold, kTwtyFix32, 0, 255, 1, 128));
@@ -117,17 +112,16 @@ void SaneSource::build_table() {
     m_caps.add(CapEnum(kIcapPlanarChunky, kTwtyUint16, {0}, 0));
     m_caps.add(CapOne(kIcapPhysicalWidth, kTwtyFix32, 0, true));
     m_caps.add(CapOne(kIcapPhysicalHeight, kTwtyFix32, 0, true));
-    SaneWorker::get().run([&] {
-        add_resolution();
-        add_pixel_types();
-        add_feeder();
-        const SaneOption* tlx = m_options.find("tl-x");
-        const SaneOption* tly = m_options.find("tl-y");
-        const SaneOption* brx = m_options.find("br-x");
-        const SaneOption* bry = m_options.find("br-y");
-        if (tlx && tly && brx && bry && brx->has_range && bry->has_range)
-            m_bed = Frame{tlx->min, tly->min, brx->max, bry->max};
-    });
+    add_emulated_caps();
+    add_resolution();
+    add_pixel_types();
+    add_feeder();
+    const wire::OptionInfo* tlx = m_options.find("tl-x");
+    const wire::OptionInfo* tly = m_options.find("tl-y");
+    const wire::OptionInfo* brx = m_options.find("br-x");
+    const wire::OptionInfo* bry = m_options.find("br-y");
+    if (tlx && tly && brx && bry && brx->has_range && bry->has_range)
+        m_bed = Frame{tlx->min, tly->min, brx->max, bry->max};
     std::vector<double> sizes = {kTwssNone};
     for (const PaperSize& p : kPaperSizes)
         if (p.width_mm <= m_bed.right - m_bed.left && p.height_mm <= m_bed.bottom - m_bed.top)
@@ -137,9 +131,9 @@ void SaneSource::build_table() {
 
 void SaneSource::add_resolution() {
     const char* name = m_options.find("resolution") ? "resolution" : "x-resolution";
-    const SaneOption* o = m_options.find(name);
+    const wire::OptionInfo* o = m_options.find(name);
     if (!o) return;
-    m_dpi = m_options.get_number(name).value_or(o->has_range ? o->min : 100);
+    m_dpi = m_options.number(name).value_or(o->has_range ? o->min : 100);
     Capability res;
     if (o->has_range) {
         std::vector<double> common;
@@ -161,10 +155,10 @@ void SaneSource::add_resolution() {
 }
 
 void SaneSource::add_pixel_types() {
-    const SaneOption* mode = m_options.find("mode");
+    const wire::OptionInfo* mode = m_options.find("mode");
     std::vector<double> types;
     double cur = kTwptGray;
-    std::string now = m_options.get_string("mode").value_or("");
+    std::string now = m_options.text("mode").value_or("");
     if (mode)
         for (const std::string& m : mode->strings) {
             double t = contains(m, "color") ? kTwptRgb : contains(m, "gray") ? kTwptGray : kTwptBw;
@@ -177,14 +171,14 @@ void SaneSource::add_pixel_types() {
     if (types.empty()) types.push_back(kTwptGray);
     std::sort(types.begin(), types.end());
     types.erase(std::unique(types.begin(), types.end()), types.end());
-    if (cur == kTwptGray && m_options.get_number("depth").value_or(8) == 1) cur = kTwptBw;
+    if (cur == kTwptGray && m_options.number("depth").value_or(8) == 1) cur = kTwptBw;
     m_caps.add(CapEnum(kIcapPixelType, kTwtyUint16, types, cur));
     double bits = cur == kTwptBw ? 1 : cur == kTwptGray ? 8 : 24;
     m_caps.add(CapEnum(kIcapBitDepth, kTwtyUint16, {bits}, bits));
 }
 
 void SaneSource::add_feeder() {
-    const SaneOption* source = m_options.find("source");
+    const wire::OptionInfo* source = m_options.find("source");
     if (!source) {
         m_caps.add(CapOne(kCapDuplex, kTwtyUint16, kTwdxNone, true));
         return;
@@ -197,7 +191,7 @@ void SaneSource::add_feeder() {
         else if (m_flatbed_entry.empty())
             m_flatbed_entry = s;
     }
-    std::string now = m_options.get_string("source").value_or("");
+    std::string now = m_options.text("source").value_or("");
     if (!m_feeder_entry.empty()) {
         m_caps.add(CapEnum(kCapFeederEnabled, kTwtyBool, {0, 1}, now == m_feeder_entry));
         m_caps.add(CapOne(kCapFeederLoaded, kTwtyBool, 1, true));
@@ -267,178 +261,38 @@ int SaneSource::images_ready() {
     return current(kCapAutoFeed, 1) != 0 ? -1 : 1;
 }
 
-// Options are changed only between batches: SANE wants a cancel before that.
-void SaneSource::apply_settings() {
-    int type = int(current(kIcapPixelType, kTwptGray));
-    const SaneOption* mode = m_options.find("mode");
-    auto pick_mode = [&](const char* what) {
-        if (!mode) return;
-        for (const std::string& m : mode->strings)
-            if (contains(m, what)) {
-                m_options.set_string("mode", m);
-                return;
-            }
-    };
-    if (type == kTwptRgb) pick_mode("color");
-    if (type == kTwptGray) pick_mode("gray");
-    if (type == kTwptBw) {
-        bool lineart =
-            mode && std::any_of(mode->strings.begin(), mode->strings.end(),
-                                [](const std::string& m) { return contains(m, "lineart"); });
-        pick_mode(lineart ? "lineart" : "gray");
-    }
-    const SaneOption* depth = m_options.find("depth");
-    if (depth && type != kTwptBw) m_options.set_number("depth", 8);
-    if (depth && type == kTwptBw && !m_options.set_number("depth", 1))
-        m_options.set_number("depth", 8);
-    const char* res = m_options.find("resolution") ? "resolution" : "x-resolution";
-    if (auto dpi = m_options.set_number(res, current(kIcapXResolution, m_dpi))) m_dpi = *dpi;
-    if (m_options.find("y-resolution")) m_options.set_number("y-resolution", m_dpi);
+wire::ScanRequest SaneSource::request() const {
+    wire::ScanRequest r;
+    r.handle = m_handle;
+    r.pixel_type = int(current(kIcapPixelType, kTwptGray));
+    r.dpi = current(kIcapXResolution, m_dpi);
     if (!m_feeder_entry.empty()) {
         bool duplex = !m_duplex_entry.empty() && current(kCapDuplexEnabled) != 0;
         bool feeder = current(kCapFeederEnabled) != 0;
-        const std::string& entry = duplex && feeder ? m_duplex_entry
-                                   : feeder         ? m_feeder_entry
-                                                    : m_flatbed_entry;
-        if (!entry.empty()) m_options.set_string("source", entry);
+        r.source = duplex && feeder ? m_duplex_entry : feeder ? m_feeder_entry : m_flatbed_entry;
     }
-    // br first to the far corner, so that tl < br holds after every single set.
-    m_options.set_number("br-x", m_bed.right);
-    m_options.set_number("br-y", m_bed.bottom);
-    m_options.set_number("tl-x", m_frame.left);
-    m_options.set_number("tl-y", m_frame.top);
-    m_options.set_number("br-x", m_frame.right);
-    m_options.set_number("br-y", m_frame.bottom);
-}
-
-SANE_Status SaneSource::scan(SaneImage* image) {
-    if (!m_scanning) apply_settings();
-    for (int frame = 0; frame < 3; ++frame) {
-        SANE_Status st = sane_start(m_handle);
-        if (st != SANE_STATUS_GOOD) return st;
-        m_scanning = true;
-        SANE_Parameters p{};
-        if ((st = sane_get_parameters(m_handle, &p)) != SANE_STATUS_GOOD) return st;
-        if (p.format > SANE_FRAME_BLUE || p.bytes_per_line <= 0 || p.pixels_per_line <= 0)
-            return SANE_STATUS_INVAL;
-        int plane = p.format == SANE_FRAME_GREEN ? 1 : p.format == SANE_FRAME_BLUE ? 2 : 0;
-        std::vector<uint8_t>& data = image->planes[plane];
-        uint8_t buf[65536];
-        for (;;) {
-            SANE_Int len = 0;
-            st = sane_read(m_handle, buf, sizeof buf, &len);
-            if (st == SANE_STATUS_EOF) break;
-            if (st != SANE_STATUS_GOOD) return st;
-            if (data.size() + size_t(len) > kMaxDibBytes) return SANE_STATUS_NO_MEM;
-            data.insert(data.end(), buf, buf + len);
-        }
-        image->params = p;
-        ++image->frames;
-        if (p.last_frame) return SANE_STATUS_GOOD;
-    }
-    return SANE_STATUS_INVAL;
+    r.frame = {m_frame.left, m_frame.top, m_frame.right, m_frame.bottom};
+    r.bed = {m_bed.left, m_bed.top, m_bed.right, m_bed.bottom};
+    r.brightness = current(kIcapBrightness);
+    r.contrast = current(kIcapContrast);
+    r.threshold = current(kIcapThreshold, 128);
+    return r;
 }
 
 TransferResult SaneSource::transfer() {
-    SaneImage image;
-    SANE_Status st = SaneWorker::get().run([&] {
-        SANE_Status s = scan(&image);
-        if (s != SANE_STATUS_GOOD && m_scanning) {
-            sane_cancel(m_handle);
-            m_scanning = false;
-        }
-        return s;
-    });
-    switch (st) {
-        case SANE_STATUS_GOOD:
-            return to_dib(image);
-        case SANE_STATUS_NO_DOCS:
-            m_loaded = false;
-            return {TransferResult::Kind::NoMedia, kTwccNoMedia, 0};
-        case SANE_STATUS_CANCELLED:
-            return {TransferResult::Kind::UserClosed, 0, 0};
-        case SANE_STATUS_JAMMED:
-            return {TransferResult::Kind::Failed, kTwccPaperJam, 0};
-        case SANE_STATUS_NO_MEM:
-            return {TransferResult::Kind::Failed, kTwccLowMemory, 0};
-        case SANE_STATUS_DEVICE_BUSY:
-            return {TransferResult::Kind::Failed, kTwccCheckDeviceOnline, 0};
-        default:
-            return {TransferResult::Kind::Failed, kTwccOperationError, 0};
+    // The worker that held the device was stopped: open it again in a fresh one.
+    if (m_generation != m_link->generation() || !m_link->running()) {
+        int condition = kTwccOperationError;
+        std::optional<wire::OpenReply> opened = m_link->open(m_device, &condition);
+        if (!opened) return {TransferResult::Kind::Failed, condition, 0};
+        m_handle = opened->handle;
+        m_generation = m_link->generation();
     }
-}
-
-void SaneSource::end_batch() {
-    SaneWorker::get().run([&] {
-        if (m_scanning) sane_cancel(m_handle);
-        m_scanning = false;
-    });
-}
-
-// A sample of 1, 8 or 16 bits (host order), as 8 bits; 1-bit grey is 1 = black.
-uint8_t sample(const uint8_t* row, int depth, int i, bool gray) {
-    if (depth == 1) {
-        bool bit = (row[i >> 3] >> (7 - (i & 7))) & 1;
-        return (bit != gray) ? 255 : 0;
-    }
-    if (depth == 16) {
-        uint16_t v;
-        std::memcpy(&v, row + 2 * size_t(i), 2);
-        return uint8_t(v >> 8);
-    }
-    return row[i];
-}
-
-TransferResult SaneSource::to_dib(const SaneImage& img) {
-    const SANE_Parameters& p = img.params;
-    const bool rgb_frame = p.format == SANE_FRAME_RGB;
-    const bool three = img.frames == 3;
-    size_t bpl = size_t(p.bytes_per_line);
-    int lines = int(std::min<size_t>(img.planes[0].size() / bpl, INT32_MAX));
-    if (p.lines > 0) lines = std::min(lines, p.lines);
-    if (lines <= 0 ||
-        (three && (img.planes[1].size() < bpl * lines || img.planes[2].size() < bpl * lines)))
-        return {TransferResult::Kind::Failed, kTwccOperationError, 0};
-    int type = int(current(kIcapPixelType, kTwptGray));
-    DibSpec format{p.pixels_per_line,
-                 lines,
-                 type == kTwptBw ? 1 : type == kTwptGray ? 8 : 24,
-                 m_dpi,
-                 m_dpi,
-                 false};
-    auto lut = AdjustLut(current(kIcapBrightness), current(kIcapContrast));
-    double threshold = current(kIcapThreshold, 128);
-    bool color = rgb_frame || three;
-    auto rows = [&](int y, uint8_t* out) {
-        const uint8_t* r0 = img.planes[0].data() + size_t(y) * bpl;
-        for (int x = 0; x < p.pixels_per_line; ++x) {
-            uint8_t r, g, b;
-            if (rgb_frame) {
-                r = sample(r0, p.depth, 3 * x, false);
-                g = sample(r0, p.depth, 3 * x + 1, false);
-                b = sample(r0, p.depth, 3 * x + 2, false);
-            } else if (three) {
-                r = sample(r0, p.depth, x, false);
-                g = sample(img.planes[1].data() + size_t(y) * bpl, p.depth, x, false);
-                b = sample(img.planes[2].data() + size_t(y) * bpl, p.depth, x, false);
-            } else {
-                r = g = b = sample(r0, p.depth, x, true);
-            }
-            r = lut[r], g = lut[g], b = lut[b];
-            uint8_t grey = color ? uint8_t((299 * r + 587 * g + 114 * b) / 1000) : r;
-            if (format.bits == 24) {
-                out[3 * x] = b, out[3 * x + 1] = g, out[3 * x + 2] = r;
-            } else if (format.bits == 8) {
-                out[x] = grey;
-            } else if (grey >= threshold && !(grey == 0 && threshold == 0)) {
-                out[x >> 3] |= uint8_t(0x80 >> (x & 7));
-            }
-        }
-    };
-    int condition = 0;
-    HGLOBAL block = BuildDibBlock(format, rows, &condition);
-    if (!block) return {TransferResult::Kind::Failed, condition, 0};
-    return {TransferResult::Kind::Image, 0, block};
+    double dpi = m_dpi;
+    TransferResult r = m_link->scan(request(), &dpi);
+    if (r.kind == TransferResult::Kind::Image) m_dpi = dpi;
+    if (r.kind == TransferResult::Kind::NoMedia) m_loaded = false;
+    return r;
 }
 
 }  // namespace
@@ -448,45 +302,15 @@ bool SaneEnabled() {
     return !(v && std::strcmp(v, "0") == 0);
 }
 
-std::vector<SaneDeviceInfo> AcquireSaneDevices() {
-    SaneWorker& w = SaneWorker::get();
-    std::vector<SaneDeviceInfo> out = w.run([&] {
-        std::vector<SaneDeviceInfo> list;
-        if (!start_sane(w)) return list;
-        ++w.users;
-        const SANE_Device** devices = nullptr;
-        // Local devices only: probing the network takes seconds.
-        if (sane_get_devices(&devices, SANE_TRUE) != SANE_STATUS_GOOD || !devices) return list;
-        for (const SANE_Device** d = devices; *d; ++d)
-            list.push_back({(*d)->name ? (*d)->name : "", (*d)->vendor ? (*d)->vendor : "",
-                            (*d)->model ? (*d)->model : ""});
-        return list;
-    });
-    std::sort(out.begin(), out.end(),
-              [](const SaneDeviceInfo& a, const SaneDeviceInfo& b) { return a.name < b.name; });
-    return out;
-}
-
-void ReleaseSane() {
-    SaneWorker& w = SaneWorker::get();
-    w.run([&] { release_user(w); });
+std::string SaneSourceName(const wire::DeviceInfo& d) {
+    return d.vendor + " " + d.model + " (" + d.name + ")";
 }
 
 std::unique_ptr<Source> OpenSaneSource(const std::string& source_name, const std::string& device,
-                                       int* condition) {
-    SaneWorker& w = SaneWorker::get();
-    SANE_Handle handle = nullptr;
-    SANE_Status st = w.run([&] {
-        if (!start_sane(w)) return SANE_STATUS_IO_ERROR;
-        SANE_Status s = sane_open(device.c_str(), &handle);
-        if (s == SANE_STATUS_GOOD) ++w.users;
-        return s;
-    });
-    if (st != SANE_STATUS_GOOD) {
-        *condition = st == SANE_STATUS_DEVICE_BUSY ? 4 /* TWCC_MAXCONNECTIONS */ : kTwccNoDs;
-        return nullptr;
-    }
-    return std::make_unique<SaneSource>(source_name, handle);
+                                       std::shared_ptr<SaneLink> link, int* condition) {
+    std::optional<wire::OpenReply> opened = link->open(device, condition);
+    if (!opened) return nullptr;
+    return std::make_unique<SaneSource>(source_name, device, std::move(link), std::move(*opened));
 }
 
 }  // namespace lumtwain

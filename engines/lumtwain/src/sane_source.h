@@ -1,34 +1,25 @@
-// SANE devices as TWAIN sources. Every libsane call runs on one worker thread of the process
-// (libsane is not thread-safe); sources hold their option model in their capability table, so
-// reads never reach libsane.
+// SANE devices as TWAIN sources. Every libsane call happens in the session's worker process
+// (sane_link.h); a source keeps the device's option model in its capability table, so reads
+// never wait for the worker, and it opens its device again in a fresh worker after the last
+// one was stopped.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "protocol.h"
+#include "sane_link.h"
 #include "source.h"
 
 namespace lumtwain {
 
-struct SaneDeviceInfo {
-    std::string name;  // SANE device name, e.g. "test:0"
-    std::string vendor;
-    std::string model;
-    std::string source_name() const { return vendor + " " + model + " (" + name + ")"; }
-};
-
 // False when LUMTWAIN_SANE=0: SANE is skipped entirely.
 bool SaneEnabled();
-// Local devices, sorted by device name. Starts libsane (sane_init) when it is not running and
-// counts the caller as a user until ReleaseSane.
-std::vector<SaneDeviceInfo> AcquireSaneDevices();
-// One user fewer; the last one stops libsane (sane_exit), so a new SANE_CONFIG_DIR is read on
-// the next start.
-void ReleaseSane();
+// "vendor model (device)", e.g. "Noname frontend-tester (test:0)".
+std::string SaneSourceName(const wire::DeviceInfo& device);
 
-// Opens `device`; null with `condition` (TWCC_*) when it cannot be opened.
+// Opens `device` through `link`; null with `condition` (TWCC_*) when it cannot be opened.
 std::unique_ptr<Source> OpenSaneSource(const std::string& source_name, const std::string& device,
-                                       int* condition);
+                                       std::shared_ptr<SaneLink> link, int* condition);
 
 }  // namespace lumtwain

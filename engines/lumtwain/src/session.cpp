@@ -21,6 +21,12 @@ std::string number_text(double v) {
     return buf;
 }
 
+// Custom capabilities come as TWAIN's unsigned codes (0x8000..) or as the signed 16-bit values
+// of the type library (CAP_CUSTOMBASE is -32768).
+int custom_code(int cap) {
+    return cap >= -32768 && cap < 0 ? cap + 65536 : cap;
+}
+
 }  // namespace
 
 Session& Session::current() {
@@ -31,9 +37,9 @@ Session& Session::current() {
 Session::Session() = default;
 
 Session::~Session() {
-    // A thread that ends with a source open still closes its device.
+    // A thread that ends with a source open still closes its device, and its SANE worker.
     m_source.reset();
-    if (m_sane_held) ReleaseSane();
+    m_sane.reset();
 }
 
 void Session::reload_config() {
@@ -54,9 +60,10 @@ void Session::build_list() {
         m_entries.push_back(
             {std::string(kVirtualScannerName) + " " + std::to_string(i + 2), false, ""});
     if (SaneEnabled()) {
-        for (const SaneDeviceInfo& d : AcquireSaneDevices())
-            m_entries.push_back({d.source_name(), true, d.name});
-        m_sane_held = true;
+        m_sane = std::make_shared<SaneLink>();
+        m_sane->verbose = show_errors || debug;
+        for (const wire::DeviceInfo& d : m_sane->list_devices())
+            m_entries.push_back({SaneSourceName(d), true, d.name});
     }
     m_default = kVirtualScannerName;
     if (!m_config.default_source.empty() && find_entry(m_config.default_source))
@@ -82,8 +89,8 @@ bool Session::close_manager() {
     if (m_state < 3) return fail(kTwccSeqError);
     if (m_state >= 4) close_source();
     m_entries.clear();
-    if (m_sane_held) ReleaseSane();
-    m_sane_held = false;
+    if (m_sane) m_sane->stop();
+    m_sane.reset();
     m_state = 2;
     return ok();
 }
@@ -110,9 +117,10 @@ bool Session::open_source(const std::string& name) {
     if (m_state < 3) open_manager();
     const Entry* e = find_entry(name.empty() ? m_default : name);
     if (!e) return fail(kTwccNoDs);
-    if (e->sane) {
+    if (e->sane && m_sane) {
         int condition = kTwccOperationError;
-        m_source = OpenSaneSource(e->name, e->device, &condition);
+        m_sane->verbose = show_errors || debug;
+        m_source = OpenSaneSource(e->name, e->device, m_sane, &condition);
         if (!m_source) return fail(condition);
     } else {
         auto& device = m_devices[e->name];
@@ -228,9 +236,20 @@ void Session::finish_acquire() {
     set_codes(rc, cc);
 }
 
+// The corrections the source lacks, done here on its page.
+TransferResult Session::emulate(TransferResult r) {
+    Emulation e = m_source->emulation();
+    if (r.kind != TransferResult::Kind::Image || !e.any()) return r;
+    int condition = kTwccLowMemory;
+    r.block = ApplyEmulation(r.block, e, &condition);
+    if (!r.block) return {TransferResult::Kind::Failed, condition, 0};
+    return r;
+}
+
 HGLOBAL Session::transfer_one() {
     m_state = 7;
-    TransferResult r = m_source->transfer();
+    if (m_sane) m_sane->verbose = show_errors || debug;
+    TransferResult r = emulate(m_source->transfer());
     m_state = 6;
     --m_pending;
     switch (r.kind) {
@@ -301,7 +320,8 @@ bool Session::abort_all() {
 // ---- Negotiation -------------------------------------------------------------------------
 
 // The capability when a source is open (state 4 or above) and has it, else null with the codes.
-Capability* Session::negotiable(int cap) {
+Capability* Session::negotiable(int& cap) {
+    cap = custom_code(cap);
     if (m_state < 4 || !m_source) return fail(kTwccSeqError), nullptr;
     m_source->refresh();
     Capability* c = m_source->caps().find(cap);
@@ -310,7 +330,8 @@ Capability* Session::negotiable(int cap) {
 }
 
 // Sets are refused while the source is enabled: TWAIN negotiates in state 4 only.
-bool Session::settable(int cap) {
+bool Session::settable(int& cap) {
+    cap = custom_code(cap);
     if (m_state != 4 || !m_source) return fail(kTwccSeqError);
     if (!m_source->caps().find(cap)) return fail(kTwccCapUnsupported);
     return true;
@@ -331,10 +352,12 @@ int Session::load_values(int cap, int mode, bool text) {
         return ok(), 1;
     }
     m_values = mode == 1 ? c->offered() : std::vector{mode == 2 ? c->current : c->default_value};
+    // Texts say when the engine does the work instead of the device.
+    const std::string suffix = m_source->emulated(cap) ? " (emulated)" : "";
     m_last_current = c->current;
-    m_last_current_text = number_text(c->current);
+    m_last_current_text = number_text(c->current) + suffix;
     if (text)
-        for (double v : m_values) m_texts.push_back(number_text(v));
+        for (double v : m_values) m_texts.push_back(number_text(v) + suffix);
     ok();
     return int(m_values.size());
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config.h"
+#include "sane_link.h"
 #include "source.h"
 #include "virtual_source.h"
 
@@ -90,13 +91,15 @@ class Session {
     void reload_config();
     void build_list();
     const Entry* find_entry(const std::string& name) const;
-    Capability* negotiable(int cap);
-    bool settable(int cap);
+    // Both turn a signed custom code into TWAIN's unsigned one in place.
+    Capability* negotiable(int& cap);
+    bool settable(int& cap);
     bool enable();
     bool start_batch();
     void end_batch();
     void finish_acquire();
     HGLOBAL transfer_one();
+    TransferResult emulate(TransferResult r);
 
     int m_state = 1;
     int m_rc = 0, m_cc = 0;
@@ -105,7 +108,7 @@ class Session {
     std::map<std::string, std::unique_ptr<VirtualDevice>> m_devices;
     std::vector<Entry> m_entries;
     size_t m_next_entry = 0;
-    bool m_sane_held = false;
+    std::shared_ptr<SaneLink> m_sane;  // while the manager is open with SANE on
     std::unique_ptr<Source> m_source;
     std::string m_default;
     int m_xfer_count = -1;

@@ -32,6 +32,21 @@ double Source::current(int code, double fallback) const {
     return c ? c->current : fallback;
 }
 
+Emulation Source::emulation() const {
+    auto on = [&](int code) { return emulated(code) && current(code) != 0; };
+    return {on(kIcapAutomaticBorderDetection), on(kIcapAutomaticDeskew), on(kIcapAutomaticRotate)};
+}
+
+void Source::add_emulated_caps() {
+    std::vector<double> codes;
+    for (int code : {kIcapAutomaticBorderDetection, kIcapAutomaticDeskew, kIcapAutomaticRotate}) {
+        m_caps.add(CapEnum(code, kTwtyBool, {0, 1}, 0));
+        m_emulated.insert(code);
+        codes.push_back(code);
+    }
+    m_caps.add(CapEnum(kCapEmulated, kTwtyUint16, codes, codes.front(), true));
+}
+
 int Source::set_value(int code, double value, bool* adjusted) {
     Capability* c = m_caps.find(code);
     if (!c) return kTwccCapUnsupported;

@@ -2,10 +2,12 @@
 // transfer of one image at a time.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "capability.h"
-#include "platform/wintypes.h"
+#include "emulation.h"
+#include "lumtwainpro/wintypes.h"
 
 namespace lumtwain {
 
@@ -54,12 +56,20 @@ class Source {
     // The batch ended (source disabled); a scanner may stop its motor here.
     virtual void end_batch() {}
 
+    // The corrections the engine makes in software on this source's pages, as negotiated.
+    Emulation emulation() const;
+    bool emulated(int code) const { return m_emulated.count(code) != 0; }
+
   protected:
     // Side effects of a change (e.g. the pixel type choosing the bit depths).
     virtual void changed(int code) {}
     double current(int code, double fallback = 0) const;
+    // Border detection, deskew and rotation as BOOL capabilities (off) that the engine does
+    // in software, and CAP_CUSTOMBASE + 1 listing them.
+    void add_emulated_caps();
 
     CapTable m_caps;
+    std::set<int> m_emulated;
 
   private:
     std::string m_name;

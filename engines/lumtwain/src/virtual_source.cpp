@@ -100,8 +100,7 @@ void VirtualSource::build_table() {
     }
     m_caps.add(CapEnum(kIcapSupportedSizes, kTwtyUint16, sizes, def_size));
     m_caps.add(CapEnum(kIcapBitDepth, kTwtyUint16, {24}, 24));
-    for (int code : {kIcapAutomaticBorderDetection, kIcapAutomaticDeskew, kIcapAutomaticRotate})
-        m_caps.add(flag(code, 0));
+    add_emulated_caps();
     for (int code : c.zero_range_caps) {
         Capability* cap = m_caps.find(code);
         if (!cap) {
@@ -236,14 +235,26 @@ TransferResult VirtualSource::render(int page, int side) {
     r.contrast = current(kIcapContrast);
     r.threshold = current(kIcapThreshold, 128);
     r.vanilla = current(kIcapPixelFlavor) == 1;
-    r.blank = m_config.blank_pages.count(page) != 0;
+    r.blank = m_config.blank_pages.count(page) != 0 ||
+              (m_config.blank_every > 0 && page % m_config.blank_every == 0);
     r.dark_border_mm = m_config.dark_border_mm;
     r.white_band_mm = m_config.white_band_mm;
     r.mark = PageMark{page, side};
+    const PageKindSetting kind = m_config.page_kind;
+    r.kind = kind == PageKindSetting::Document || (kind == PageKindSetting::Auto && feeder_on())
+                 ? PageKind::Document
+                 : PageKind::Gradient;
+    r.seed = m_config.seed;
+    r.skew_deg = m_config.skew_deg;
+    r.rotation = m_config.page_rotation;
+    r.noise = m_config.noise;
+    r.yellowing = m_config.yellowing;
     std::optional<DibSpec> format = PageDibSpec(r);
     if (!format) return {TransferResult::Kind::Failed, kTwccBadValue, 0};
+    RowWriter rows = PageRowWriter(r);
+    if (!rows) return {TransferResult::Kind::Failed, kTwccLowMemory, 0};
     int condition = 0;
-    HGLOBAL block = BuildDibBlock(*format, PageRowWriter(r), &condition);
+    HGLOBAL block = BuildDibBlock(*format, rows, &condition);
     if (!block) return {TransferResult::Kind::Failed, condition, 0};
     return {TransferResult::Kind::Image, 0, block};
 }

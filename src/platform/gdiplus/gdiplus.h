@@ -230,6 +230,9 @@ GpStatus GdipLoadImageFromStream(IStream* stream, GpImage* image);
 GpStatus LumGdipSniffImageFormat(const BYTE* data, size_t size, GUID* format);
 GpStatus GdipLoadImageFromFile(const char* filename, GpImage* image);
 GpStatus GdipCreateBitmapFromFile(const char* filename, GpBitmap* bitmap);
+// With colour management: pixels of a file that carries an ICC profile are converted to sRGB.
+GpStatus GdipLoadImageFromFileICM(const char* filename, GpImage* image);
+GpStatus GdipCreateBitmapFromFileICM(const char* filename, GpBitmap* bitmap);
 GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap* bitmap);
 GpStatus GdipCloneImage(GpImage image, GpImage* clone);
 GpStatus GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, PixelFormat format,
@@ -280,14 +283,6 @@ GpStatus GdipBitmapLockBits(GpBitmap bitmap, const GpRect* rect, UINT flags, Pix
                             BitmapData* data);
 GpStatus GdipBitmapUnlockBits(GpBitmap bitmap, BitmapData* data);
 
-// ---- Graphics (as far as the image engine draws) -------------------------------------
-GpStatus GdipCreateFromHDC(HDC dc, GpGraphics* graphics);
-GpStatus GdipGetImageGraphicsContext(GpImage image, GpGraphics* graphics);
-GpStatus GdipDeleteGraphics(GpGraphics graphics);
-GpStatus GdipGraphicsClear(GpGraphics graphics, ARGB color);
-GpStatus GdipDrawImageI(GpGraphics graphics, GpImage image, INT x, INT y);
-GpStatus GdipDrawImage(GpGraphics graphics, GpImage image, REAL x, REAL y);
-
 // ---- Encoders ------------------------------------------------------------------------
 GpStatus GdipGetImageEncodersSize(UINT* count, UINT* size);
 // The encoder list in the platform's order (BMP, JPEG, GIF, TIFF, PNG).
@@ -300,3 +295,6 @@ GpStatus GdipSaveAdd(GpImage image, const EncoderParameters* params);
 GpStatus GdipSaveAddImage(GpImage image, GpImage new_image, const EncoderParameters* params);
 
 LUM_END_EXPORTS
+
+// Graphics objects, brushes, pens, fonts, text, image drawing and rotation.
+#include "platform/gdiplus/gdiplus_graphics.h"

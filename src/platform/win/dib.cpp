@@ -6,9 +6,6 @@
 namespace win {
 namespace {
 
-// The one rule: rows padded to whole 32-bit words. Width below 2^31 and bits up to 64 cannot
-// overflow.
-uint64_t padded_row(uint64_t width, uint64_t bits) { return (width * bits + 31) / 32 * 4; }
 
 uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t rd32(const uint8_t* p) {
@@ -81,24 +78,13 @@ void default_masks(DibHeader& h) {
 
 }  // namespace
 
-std::optional<uint32_t> DibStride(int64_t width, int64_t bits) {
-    if (width < 1 || bits < 1 || width > INT32_MAX || bits > 64) return std::nullopt;
-    uint64_t stride = padded_row(uint64_t(width), uint64_t(bits));
-    if (stride > uint64_t(INT32_MAX)) return std::nullopt;
-    return uint32_t(stride);
-}
-
-std::optional<uint64_t> DibImageBytes(int64_t width, int64_t rows, int64_t bits) {
-    auto stride = DibStride(width, bits);
-    if (!stride || rows < 1 || rows > INT32_MAX) return std::nullopt;
-    return uint64_t(*stride) * uint64_t(rows);
-}
-
 bool ParseDibHeader(const uint8_t* p, size_t n, DibHeader* out) {
     DibHeader h;
     if (!p || !read_fields(p, n, &h)) return false;
     if (h.width < 1 || h.height < 1 || !depth_allowed(h)) return false;
-    h.stride = padded_row(uint64_t(h.width), h.bits);
+    // Like DibStride, but without its limit: rows too long to allocate are the caller's to
+    // refuse (OutOfMemory), not a broken header.
+    h.stride = DibRowBytes(uint64_t(h.width), h.bits);
     if (h.bits <= 8) {
         size_t full = size_t(1) << h.bits;
         h.table_entries = h.clr_used && !h.core ? std::min<size_t>(h.clr_used, full) : full;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <optional>
 
@@ -21,11 +22,24 @@ namespace win {
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4,
                    kBiPng = 5, kBiAlphaBitfields = 6;
 
-// Bytes per row: width x bits rounded up to a multiple of 4. nullopt for a width or depth
-// below 1, or a row longer than 2^31 - 1 bytes.
-std::optional<uint32_t> DibStride(int64_t width, int64_t bits);
+// Bytes per row: width x bits rounded up to a multiple of 4 (the one rule for rows of every
+// DIB, GDI bitmap and GDI+ buffer). nullopt for a width or depth below 1, or a row longer
+// than 2^31 - 1 bytes. Inline, so that programs without the platform library share it.
+constexpr uint64_t DibRowBytes(uint64_t width, uint64_t bits) {  // unchecked: width < 2^32
+    return (width * bits + 31) / 32 * 4;
+}
+constexpr std::optional<uint32_t> DibStride(int64_t width, int64_t bits) {
+    if (width < 1 || bits < 1 || width > INT32_MAX || bits > 64) return std::nullopt;
+    uint64_t stride = DibRowBytes(uint64_t(width), uint64_t(bits));
+    if (stride > uint64_t(INT32_MAX)) return std::nullopt;
+    return uint32_t(stride);
+}
 // Stride x rows, checked; nullopt when either is not positive or the product overflows.
-std::optional<uint64_t> DibImageBytes(int64_t width, int64_t rows, int64_t bits);
+constexpr std::optional<uint64_t> DibImageBytes(int64_t width, int64_t rows, int64_t bits) {
+    auto stride = DibStride(width, bits);
+    if (!stride || rows < 1 || rows > INT32_MAX) return std::nullopt;
+    return uint64_t(*stride) * uint64_t(rows);
+}
 
 struct DibHeader {
     uint32_t size = 0;              // of the header itself

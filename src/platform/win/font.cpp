@@ -385,11 +385,9 @@ int EnumFontFamiliesExA(HDC dc, LOGFONTA* font, FONTENUMPROCA proc, LPARAM param
     std::string face(font->lfFaceName, strnlen(font->lfFaceName, LF_FACESIZE));
     std::vector<std::string> names;
     if (face.empty()) {
-        names = installed_families();
-    } else if (auto own = installed_spelling(face)) {
+        names = win::InstalledFontFamilies();
+    } else if (auto own = win::InstalledFontFamily(face)) {
         names.push_back(*own);
-    } else if (auto target = alias_target(face)) {
-        names.push_back(*target);
     }
     int result = 1;
     for (const auto& name : names) {
@@ -403,3 +401,36 @@ int EnumFontFamiliesExA(HDC dc, LOGFONTA* font, FONTENUMPROCA proc, LPARAM param
     }
     return result;
 }
+
+namespace win {
+
+std::optional<std::string> InstalledFontFamily(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    if (auto own = installed_spelling(name)) return own;
+    return alias_target(name);
+}
+
+std::vector<std::string> InstalledFontFamilies() {
+    return installed_families();
+}
+
+bool FontFamilyHasFace(const std::string& family, bool bold, bool italic) {
+    if (!fontconfig_ready()) return false;
+    Pattern p(FcPatternCreate());
+    if (!p) return false;
+    FcPatternAddBool(p.get(), FC_OUTLINE, FcTrue);
+    FcPatternAddString(p.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    ObjectSet os(FcObjectSetBuild(FC_FAMILY, FC_WEIGHT, FC_SLANT, static_cast<char*>(nullptr)));
+    if (!os) return false;
+    FontSet set(FcFontList(nullptr, p.get(), os.get()));
+    for (int i = 0; set && i < set->nfont; ++i) {
+        int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+        FcPatternGetInteger(set->fonts[i], FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(set->fonts[i], FC_SLANT, 0, &slant);
+        if ((weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace win

@@ -10,6 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "lumtwainpro/export.h"
 #include "lumtwainpro/wintypes.h"
@@ -114,5 +117,16 @@ using FONTENUMPROCA = int (*)(const LOGFONTA* font, const TEXTMETRICA* metrics, 
 // would only be replaced by a fallback. Returns the last value the callback returned, or 1
 // when it was not called.
 int EnumFontFamiliesExA(HDC dc, LOGFONTA* font, FONTENUMPROCA proc, LPARAM param, DWORD flags);
+
+namespace win {
+// The one rule for naming installed fonts, shared by GDI and the GDI+ font families: the
+// installed family `name` stands for, in its own spelling (the family itself, or the one the
+// system declares metric-compatible with it); nothing for a name only a fallback would serve.
+std::optional<std::string> InstalledFontFamily(const std::string& name);
+// Every installed outline family, sorted by name without regard to case (a stable order).
+std::vector<std::string> InstalledFontFamilies();
+// Whether the installed family has a face of that weight and slant of its own.
+bool FontFamilyHasFace(const std::string& family, bool bold, bool italic);
+}  // namespace win
 
 LUM_END_EXPORTS
