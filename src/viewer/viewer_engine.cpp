@@ -39,10 +39,8 @@ EngineStatus RotateFlip(GpImage image, int32_t rotate_flip) {
 #endif
 }
 
+EngineStatus EngineDraw(GpGraphics g, GpImage image, const DrawRequest& r, int32_t mode) {
 #ifdef LUM_VIEWER_HAS_DRAWING
-namespace {
-
-EngineStatus draw_once(GpGraphics g, GpImage image, const DrawRequest& r, int32_t mode) {
     GdipSetCompositingQuality(g, CompositingQualityHighSpeed);
     GdipSetSmoothingMode(g, SmoothingModeNone);
     GdipSetPixelOffsetMode(g, PixelOffsetModeNone);
@@ -50,13 +48,29 @@ EngineStatus draw_once(GpGraphics g, GpImage image, const DrawRequest& r, int32_
     return GdipDrawImageRectRectI(g, image, r.dst_x, r.dst_y, r.dst_width, r.dst_height, r.src_x,
                                   r.src_y, r.src_width, r.src_height, UnitPixel, 0, nullptr,
                                   nullptr);
+#else
+    (void)g, (void)image, (void)r, (void)mode;
+    return Gdiplus::NotImplemented;
+#endif
+}
+
+namespace {
+
+thread_local DrawCall t_draw = &EngineDraw;
+
+EngineStatus draw_once(GpGraphics g, GpImage image, const DrawRequest& r, int32_t mode) {
+    return t_draw(g, image, r, mode);
 }
 
 }  // namespace
-#endif
+
+DrawCall SetDrawCall(DrawCall call) {
+    DrawCall previous = t_draw;
+    t_draw = call ? call : &EngineDraw;
+    return previous;
+}
 
 EngineStatus DrawImagePart(GpGraphics graphics, GpImage image, const DrawRequest& r) {
-#ifdef LUM_VIEWER_HAS_DRAWING
     EngineStatus status = draw_once(graphics, image, r, r.interpolation);
     if (status != Gdiplus::OutOfMemory) return status;
     status = draw_once(graphics, image, r, InterpolationModeNearestNeighbor);
@@ -71,12 +85,8 @@ EngineStatus DrawImagePart(GpGraphics graphics, GpImage image, const DrawRequest
     DrawRequest whole = r;
     whole.src_x = whole.src_y = 0;
     status = draw_once(graphics, clone, whole, InterpolationModeNearestNeighbor);
-    GdipDisposeImage(clone);
+    GdipDisposeImage(clone);  // not in the image table
     return status;
-#else
-    (void)graphics, (void)image, (void)r;
-    return Gdiplus::NotImplemented;
-#endif
 }
 
 namespace {

@@ -21,6 +21,11 @@ struct DrawRequest {
     int32_t src_x = 0, src_y = 0, src_width = 0, src_height = 0;
     int32_t interpolation = 5;  // a GDI+ InterpolationMode
 };
+// One drawing call of the engine with the interpolation mode given; tests put their own in
+// its place (SetDrawCall, nullptr restores the engine's) to reach the out-of-memory paths.
+using DrawCall = EngineStatus (*)(GpGraphics, GpImage, const DrawRequest&, int32_t mode);
+DrawCall SetDrawCall(DrawCall call);
+EngineStatus EngineDraw(GpGraphics graphics, GpImage image, const DrawRequest& r, int32_t mode);
 // On the graphics of a device context or an image: smoothing none, pixel offset none,
 // compositing high speed, the interpolation asked. Out of memory (3) is retried with nearest
 // neighbour and then through a clone of the source rectangle drawn unscaled.

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "imaging/image_props.h"
+#include "viewer/viewer_engine.h"
 #include "viewer/viewer_fixture.h"
 
 namespace viewtest {
@@ -277,6 +278,94 @@ TEST_F(PaintTest, TheSelectionFollowsTheImageAfterAZoom) {
     EXPECT_EQ(b.y, oy);
     EXPECT_EQ(b.width, 60);
     EXPECT_EQ(b.height, 80);
+}
+
+// The engine's drawing, refusing for lack of memory the first `failures` calls; every call is
+// recorded.
+struct ScarceMemory {
+    struct Call {
+        GpImage image;
+        int32_t mode;
+        viewer::DrawRequest request;
+    };
+    static inline thread_local int failures = 0;
+    static inline thread_local std::vector<Call> calls;
+    static modGdiplus::EngineStatus draw(GpGraphics g, GpImage image, const viewer::DrawRequest& r,
+                                         int32_t mode) {
+        calls.push_back({image, mode, r});
+        if (failures > 0) {
+            --failures;
+            return Gdiplus::OutOfMemory;
+        }
+        return viewer::EngineDraw(g, image, r, mode);
+    }
+};
+
+class OutOfMemoryPaint : public PaintTest {
+  protected:
+    void SetUp() override {
+        PaintTest::SetUp();
+        viewer::SetDrawCall(&ScarceMemory::draw);
+        ScarceMemory::calls.clear();
+    }
+    void TearDown() override {
+        viewer::SetDrawCall(nullptr);
+        PaintTest::TearDown();
+    }
+    // Paints the image where it is, failing the first `failures` draws; the window's pixels.
+    std::vector<uint8_t> paint_with(int failures) {
+        ScarceMemory::failures = failures;
+        ScarceMemory::calls.clear();
+        LumViewer& v = *m_viewer;
+        v.SetHVScrollBarPosition(v.GetHScrollBarPosition(), v.GetVScrollBarPosition());
+        take_snapshot();
+        return m_snapshot.bgra;
+    }
+};
+
+TEST_F(OutOfMemoryPaint, NearestNeighbourThenAClipOfTheVisibleArea) {
+    LumViewer& v = make(200, 150, false);
+    v.put_ViewerQuality(4);
+    GpImage image = make_image(400, 300, noise_pixel);
+    ASSERT_EQ(show(image), 0);
+    v.put_Zoom(2.0);
+    v.SetHVScrollBarPosition(300, 200);
+    v.put_ViewerQuality(0);
+    std::vector<uint8_t> nearest = paint_with(0);
+    ASSERT_EQ(ScarceMemory::calls.size(), 1u);
+    viewer::DrawRequest visible = ScarceMemory::calls[0].request;
+    ASSERT_GT(visible.src_x, 0);
+    v.put_ViewerQuality(4);
+
+    EXPECT_EQ(paint_with(1), nearest) << "the retry is nearest neighbour";
+    ASSERT_EQ(ScarceMemory::calls.size(), 2u);
+    EXPECT_EQ(ScarceMemory::calls[0].mode, 7);
+    EXPECT_EQ(ScarceMemory::calls[1].mode, 5);
+    EXPECT_EQ(v.last_status(), 0);
+
+    EXPECT_EQ(paint_with(2), nearest) << "the clip drawn unscaled at its origin looks the same";
+    ASSERT_EQ(ScarceMemory::calls.size(), 3u);
+    const ScarceMemory::Call& clip = ScarceMemory::calls[2];
+    EXPECT_NE(clip.image, image);
+    EXPECT_EQ(clip.mode, 5);
+    EXPECT_EQ(clip.request.src_x, 0);
+    EXPECT_EQ(clip.request.src_y, 0);
+    EXPECT_EQ(clip.request.src_width, visible.src_width);
+    EXPECT_EQ(clip.request.src_height, visible.src_height);
+    UINT width = 0;
+    EXPECT_NE(GdipGetImageWidth(clip.image, &width), Gdiplus::Ok) << "the clip is disposed";
+    EXPECT_EQ(v.last_status(), 0);
+    EXPECT_TRUE(win::TakeMessageBoxes().empty());
+
+    paint_with(3);
+    EXPECT_EQ(v.last_status(), 3);
+    auto boxes = win::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Can not display image error no: 3");
+    paint_with(0);
+    EXPECT_EQ(v.last_status(), 0) << "the next paint tries again";
+    ASSERT_EQ(ScarceMemory::calls.size(), 1u);
+    EXPECT_EQ(ScarceMemory::calls[0].mode, 7);
 }
 
 }  // namespace
