@@ -2,45 +2,25 @@
 
 #include <algorithm>
 
-#include "imaging/image_props.h"
-#include "platform/win/win.h"
-
-#if __has_include("imaging/file_load.h")
 #include "imaging/file_load.h"
-#define LUM_VIEWER_HAS_FILE_LOAD 1
-#endif
-#if __has_include("platform/gdiplus/gdiplus_graphics.h")
+#include "imaging/image_props.h"
 #include "platform/gdiplus/gdiplus_graphics.h"
-#define LUM_VIEWER_HAS_DRAWING 1
-#endif
+#include "platform/win/win.h"
 
 namespace viewer {
 
 EngineStatus LoadFile(GpImage& image, const std::string& path, bool colour_managed) {
     image = 0;
-#ifdef LUM_VIEWER_HAS_FILE_LOAD
     return colour_managed ? modGdiplus::LoadImageFromFileICM(image, path)
                           : modGdiplus::LoadImageFromFile(image, path);
-#else
-    (void)colour_managed;
-    EngineStatus status = GdipLoadImageFromFile(path.c_str(), &image);
-    if (status == Gdiplus::Ok) modGdiplus::RegisterImage(image, "");
-    return status;
-#endif
 }
 
 EngineStatus RotateFlip(GpImage image, int32_t rotate_flip) {
     if (!modGdiplus::IsImageAlive(image)) return Gdiplus::InvalidParameter;
-#ifdef LUM_VIEWER_HAS_DRAWING
     return GdipImageRotateFlip(image, RotateFlipType(rotate_flip));
-#else
-    (void)rotate_flip;
-    return Gdiplus::NotImplemented;
-#endif
 }
 
 EngineStatus EngineDraw(GpGraphics g, GpImage image, const DrawRequest& r, int32_t mode) {
-#ifdef LUM_VIEWER_HAS_DRAWING
     GdipSetCompositingQuality(g, CompositingQualityHighSpeed);
     GdipSetSmoothingMode(g, SmoothingModeNone);
     GdipSetPixelOffsetMode(g, PixelOffsetModeNone);
@@ -48,10 +28,6 @@ EngineStatus EngineDraw(GpGraphics g, GpImage image, const DrawRequest& r, int32
     return GdipDrawImageRectRectI(g, image, r.dst_x, r.dst_y, r.dst_width, r.dst_height, r.src_x,
                                   r.src_y, r.src_width, r.src_height, UnitPixel, 0, nullptr,
                                   nullptr);
-#else
-    (void)g, (void)image, (void)r, (void)mode;
-    return Gdiplus::NotImplemented;
-#endif
 }
 
 namespace {
@@ -97,7 +73,6 @@ bool opaque(GpImage image) {
     return !(f & (PixelFormatAlpha | PixelFormatPAlpha | PixelFormatIndexed)) && f != 0;
 }
 
-#ifdef LUM_VIEWER_HAS_DRAWING
 // The parts of the surface outside the destination rectangle, in the colour.
 EngineStatus clear_around(GpGraphics g, ARGB color, int width, int height, const DrawRequest& r) {
     GpSolidFill brush = 0;
@@ -115,7 +90,6 @@ EngineStatus clear_around(GpGraphics g, ARGB color, int width, int height, const
     GdipDeleteBrush(brush);
     return status;
 }
-#endif
 
 }  // namespace
 
@@ -126,12 +100,7 @@ GpGraphics GraphicsOnDc(HDC dc, ARGB clear, GpImage image, const DrawRequest& r,
     if (*status != Gdiplus::Ok) return 0;
     win::Surface s;
     bool covered = opaque(image) && win::GetSurface(dc, &s);
-#ifdef LUM_VIEWER_HAS_DRAWING
     *status = covered ? clear_around(g, clear, s.width, s.height, r) : GdipGraphicsClear(g, clear);
-#else
-    (void)covered, (void)r;
-    *status = GdipGraphicsClear(g, clear);
-#endif
     if (*status != Gdiplus::Ok) {
         GdipDeleteGraphics(g);
         return 0;

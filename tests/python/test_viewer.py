@@ -20,12 +20,6 @@ import lumtwainpro as L  # noqa: E402
 
 L.set_message_box_echo(False)
 BUILD = os.environ.get("LUM_BUILD_DIR", os.getcwd())
-SOURCE = os.environ.get("LUM_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-# Painting needs the GDI+ stand-in's drawing calls, PNM and PCX files the engine's file loader
-# with its fallbacks; in a build without them the tests that need them are skipped.
-DRAWING = os.path.exists(os.path.join(SOURCE, "src", "platform", "gdiplus", "gdiplus_graphics.h"))
-FALLBACKS = os.path.exists(os.path.join(SOURCE, "src", "imaging", "file_load.h"))
-needs_drawing = unittest.skipUnless(DRAWING, "painting needs the GDI+ drawing calls")
 
 
 def gradient(width, height):
@@ -104,7 +98,6 @@ class Window(Files):
         self.assertEqual(v.GetNativeImage(), 0)
 
 
-@needs_drawing
 class Events(Files):
     def test_handlers_change_by_reference_arguments(self):
         v = L.LumViewer(300, 300)
@@ -179,7 +172,6 @@ class Persistence(Files):
             a.save_properties(os.path.join(self.dir.name, "no", "such", "dir.bag"))
 
 
-@needs_drawing
 class Quality(Files):
     def test_fast_paint_then_the_quality_pass_after_300_ms(self):
         v = L.LumViewer(400, 300)
@@ -215,7 +207,6 @@ class Quality(Files):
         self.assertFalse((window_rgb(v) == before).all())
 
 
-@needs_drawing
 class Painting(Files):
     """The window's pixels against Pillow's resampling of the same source rectangle."""
 
@@ -287,7 +278,6 @@ class Painting(Files):
         self.assertGreater(same, 0.97, "only pixels on a sampling boundary may differ")
 
 
-@needs_drawing
 class Sources(Files):
     def shown(self, v):
         return v.GetNativeImage() != 0 and v.ImageWidth > 0
@@ -301,7 +291,6 @@ class Sources(Files):
                 self.assertEqual(v.DisplayFromFile(self.save(image, name, **kw)), 0)
                 self.assertEqual((v.ImageWidth, v.ImageHeight), (64, 48))
 
-    @unittest.skipUnless(FALLBACKS, "PNM and PCX need the engine's file loader")
     def test_pnm_and_pcx_through_the_fallback(self):
         image = gradient(40, 30)
         for name in ("a.ppm", "a.pcx"):
@@ -363,7 +352,6 @@ class Sources(Files):
                 os.environ["tmp"] = old
 
 
-@needs_drawing
 class Internet(Files):
     @classmethod
     def setUpClass(cls):
@@ -430,7 +418,6 @@ class Internet(Files):
                 os.environ["tmp"] = old
 
 
-@needs_drawing
 class Render(Files):
     LUMVIEW = os.path.join(BUILD, "bin", "lumview")
 

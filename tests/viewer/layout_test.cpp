@@ -10,13 +10,7 @@ ARGB grey(int, int) {
     return 0xFF808080u;
 }
 
-class LayoutTest : public ViewerTest {
-  protected:
-    void SetUp() override {
-        ViewerTest::SetUp();
-        require_drawing();
-    }
-};
+class LayoutTest : public ViewerTest {};
 
 TEST_F(LayoutTest, FitToControlCentresAWideImage) {
     LumViewer& v = make(400, 400);
@@ -219,13 +213,7 @@ TEST_F(LayoutTest, KeypadKeysZoomOrScrollAsTheWheelModeSays) {
 namespace viewtest {
 namespace {
 
-class WheelTest : public ViewerTest {
-  protected:
-    void SetUp() override {
-        ViewerTest::SetUp();
-        require_drawing();
-    }
-};
+class WheelTest : public ViewerTest {};
 
 TEST_F(WheelTest, TheWheelZoomsThroughTheKeypadKeysWithTheirEvents) {
     LumViewer& v = make(300, 300);

@@ -26,7 +26,6 @@ class NetSources : public ViewerTest {
   protected:
     void SetUp() override {
         ViewerTest::SetUp();
-        require_drawing();
         for (const char* name : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy",
                                  "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY"}) {
             m_env.push_back(std::make_unique<lumtest::ScopedEnv>(name, ""));

@@ -30,10 +30,6 @@ struct Area {
 
 class PaintTest : public ViewerTest {
   protected:
-    void SetUp() override {
-        ViewerTest::SetUp();
-        require_drawing();
-    }
     // Where the last paint took its pixels from and put them.
     Area area() {
         LumViewer& v = *m_viewer;

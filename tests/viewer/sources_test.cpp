@@ -27,10 +27,6 @@ std::vector<std::string> files_in(const std::string& dir) {
 
 class SourcesTest : public ViewerTest {
   protected:
-    void SetUp() override {
-        ViewerTest::SetUp();
-        require_drawing();
-    }
     std::string data(const char* name) { return lumtest::source_dir() + "/tests/data/" + name; }
     std::vector<uint8_t> bytes_of(const std::string& path) {
         std::ifstream in(path, std::ios::binary);

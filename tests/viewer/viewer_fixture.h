@@ -17,14 +17,6 @@
 
 namespace viewtest {
 
-// Painting needs the drawing calls of the GDI+ stand-in (image drawing with interpolation,
-// rotation); tests that show an image are skipped in a build without them.
-#if __has_include("platform/gdiplus/gdiplus_graphics.h")
-constexpr bool kHaveDrawing = true;
-#else
-constexpr bool kHaveDrawing = false;
-#endif
-
 // Counts every event and keeps the arguments of the ones tests look at.
 struct Recorder : LumViewerEvents {
     std::map<std::string, int> count;
@@ -104,10 +96,6 @@ ARGB pixel_of(GpImage image, int x, int y);
 class ViewerTest : public ::testing::Test {
   protected:
     void SetUp() override;
-    // For fixtures whose tests show images.
-    void require_drawing() {
-        if (!kHaveDrawing) GTEST_SKIP() << "painting needs the GDI+ drawing calls";
-    }
     void TearDown() override;
 
     // A viewer in a window of width x height, events recorded, silent unless asked.
