@@ -387,12 +387,18 @@ class Internet(Files):
         self.assertEqual(v.GetNativeImage(), 0)
 
     def test_no_length_and_an_unreachable_host(self):
+        L.message_boxes()
         v = L.LumViewer()
         self.assertIn(v.DisplayFromURL("127.0.0.1", "/nolength/page.png", self.http_port),
                       (103, 106))
         status = v.DisplayFromURL("127.0.0.1", "/files/page.png", 1)
         self.assertIn(status, (101, 105))
-        self.assertTrue(L.error_detail(), "the reason, in words")
+        detail = L.error_detail()
+        self.assertIn("127.0.0.1", detail, "the reason, in words, names the host")
+        self.assertIn("connect", detail.lower())
+        self.assertEqual(v.DisplayFromFTP("127.0.0.1", "page.png", "user", "secret", 1), 101)
+        self.assertIn("connect", L.error_detail().lower())
+        self.assertEqual(L.message_boxes(), [], "internet failures show no message box")
 
     def test_ftp_download_is_deleted_with_its_image(self):
         tmp = tempfile.mkdtemp(dir=self.dir.name)
