@@ -152,6 +152,38 @@ class Events(Files):
             v.on("PageChange", 5)
 
 
+class Robustness(Files):
+    # The internet members are driven against the local servers of Internet below: any other
+    # host would take the test off this machine.
+    NETWORK = {"DisplayFromURL", "DisplayFromFTP"}
+
+    def test_every_member_survives_bad_arguments(self):
+        """No argument list may crash a member: each call returns or raises cleanly."""
+        page = self.save(noise(40, 30), "robust.png")
+        members = L.type_library()["interfaces"]["_LumViewer"]
+        for m in members:
+            if m["name"] in self.NETWORK:
+                continue
+            v = L.LumViewer(120, 90)
+            v.SilentMode = True
+            self.assertEqual(v.DisplayFromFile(page), 0)
+            n = max(len(m["params"]), 1)
+            for args in ([], [None] * n, ["x"] * n, [3e10] * n, [-1] * n, [b"\0"] * n,
+                         [[1.5]] * n):
+                try:
+                    if m["kind"].startswith("propput"):
+                        setattr(v, m["name"], args[0] if args else None)
+                    elif m["kind"] == "propget":
+                        getattr(v, m["name"])
+                    else:
+                        getattr(v, m["name"])(*args)
+                except (L.ComError, TypeError, ValueError, OverflowError):
+                    pass
+            self.assertEqual(v.window_pixels()[0:2], (120, 90), m["name"])
+            v.CloseImage()
+            L.advance_clock(1000)
+
+
 class Persistence(Files):
     def test_a_bag_written_by_one_viewer_is_read_by_another(self):
         path = os.path.join(self.dir.name, "settings.bag")
