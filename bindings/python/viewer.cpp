@@ -190,11 +190,20 @@ void persist(const Viewer& v, const std::string& path, bool save) {
         raise_com_error(hr, 0, "the property bag could not be written: " + win::GetErrorDetail());
 }
 
+// A size out of range is a ValueError; a surface that cannot be had, a MemoryError.
+void resize_window(HWND window, int width, int height) {
+    if (width < 0 || height < 0 || width > 32767 || height > 32767)
+        throw py::value_error("the window size must be 0 to 32767 pixels each way");
+    if (!win::ResizeWindow(window, width, height)) {
+        PyErr_SetString(PyExc_MemoryError, win::GetErrorDetail().c_str());
+        throw py::error_already_set();
+    }
+}
+
 Viewer make_viewer(int width, int height) {
     const com::CoclassInfo* c = com::type_library().find_prog_id("LumTwainPro.LumViewer");
     Viewer v(create_control(*c));
-    if (width < 0 || height < 0 || !win::ResizeWindow(v.window(), width, height))
-        throw py::value_error("the window size must be 0 to 32767 pixels each way");
+    resize_window(v.window(), width, height);
     return v;
 }
 
@@ -281,8 +290,7 @@ void register_viewer(py::module_& m) {
         .def(
             "resize",
             [](const Viewer& v, int width, int height) {
-                if (!win::ResizeWindow(v.window(), width, height))
-                    throw py::value_error("the window size must be 0 to 32767 pixels each way");
+                resize_window(v.window(), width, height);
             },
             arg("width"), arg("height"))
         .def(

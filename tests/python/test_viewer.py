@@ -60,6 +60,26 @@ class Files(unittest.TestCase):
 
 
 class Window(Files):
+    def test_a_surface_beyond_memory_is_a_memory_error(self):
+        # In a process limited to 3 GB of address space a 32767 x 32767 surface (4 GB) cannot
+        # be had: the window says so and keeps the surface it has.
+        script = (
+            "import resource, lumtwainpro as L\n"
+            "resource.setrlimit(resource.RLIMIT_AS, (3 << 30, 3 << 30))\n"
+            "v = L.LumViewer(100, 80)\n"
+            "try:\n"
+            "    v.resize(32767, 32767)\n"
+            "except MemoryError as e:\n"
+            "    print('MemoryError', e)\n"
+            "print(v.window_pixels()[:2])\n")
+        env = dict(os.environ, PYTHONPATH=os.path.join(BUILD, "python"))
+        out = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True,
+                             text=True, timeout=60)
+        self.assertEqual(out.returncode, 0, out.stderr)
+        lines = out.stdout.splitlines()
+        self.assertTrue(lines[0].startswith("MemoryError") and "32767" in lines[0], lines)
+        self.assertEqual(lines[1], "(100, 80)")
+
     def test_headless_window_of_the_asked_size(self):
         v = L.LumViewer(321, 123)
         w, h, px = v.window_pixels()

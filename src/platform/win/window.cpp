@@ -47,7 +47,12 @@ bool make_surface(Window& w, int width, int height) {
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, 0, 0);
-    if (!bm) return false;
+    if (!bm) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        SetErrorDetail("a 32-bit surface of " + std::to_string(width) + " x " +
+                       std::to_string(height) + " pixels could not be allocated");
+        return false;
+    }
     if (!w.dc) w.dc = CreateCompatibleDC(0);
     HGDIOBJ old = SelectObject(w.dc, bm);
     if (!old) {
