@@ -3,6 +3,8 @@
 //   lumview --render INPUT OUTPUT.png [options]
 //
 // INPUT is a file, http://host[:port]/path or ftp://[user[:password]@]host[:port]/path.
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -44,11 +46,46 @@ struct Options {
     int32_t back_color = 0;
 };
 
-int number(const std::string& text, const char* what) {
+[[noreturn]] void bad(const char* what, const std::string& text) {
+    throw std::invalid_argument(std::string("bad ") + what + ": \"" + text + "\"");
+}
+
+// The whole text as a number of its kind, or a clear complaint naming the option.
+template <class T, class Convert>
+T whole(const std::string& text, const char* what, Convert convert) {
     size_t used = 0;
-    int v = std::stoi(text, &used);
-    if (used != text.size()) throw std::invalid_argument(std::string("bad ") + what + ": " + text);
+    T v{};
+    try {
+        v = convert(text, &used);
+    } catch (const std::logic_error&) {  // no digits, or out of range
+        bad(what, text);
+    }
+    if (text.empty() || used != text.size()) bad(what, text);
     return v;
+}
+
+int number(const std::string& text, const char* what, int low, int high) {
+    int v = whole<int>(text, what, [](const std::string& t, size_t* n) { return std::stoi(t, n); });
+    if (v < low || v > high) bad(what, text);
+    return v;
+}
+
+int number(const std::string& text, const char* what) {
+    return number(text, what, INT32_MIN, INT32_MAX);
+}
+
+double zoom_of(const std::string& text) {
+    double z = whole<double>(text, "--zoom",
+                             [](const std::string& t, size_t* n) { return std::stod(t, n); });
+    if (!std::isfinite(z) || z <= 0) bad("--zoom (a number above 0)", text);
+    return z;
+}
+
+int32_t colour_of(const std::string& text) {
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        bad("--back-color (RRGGBB)", text);
+    unsigned rgb = unsigned(std::stoul(text, nullptr, 16));
+    return int32_t((rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF));  // 0x00BBGGRR
 }
 
 int zoom_mode_of(const std::string& m) {
@@ -83,22 +120,21 @@ Options parse(int argc, char** argv) {
         else if (a == "--zoom-mode")
             o.zoom_mode = zoom_mode_of(value());
         else if (a == "--zoom")
-            o.zoom = std::stod(value()), o.zoom_mode = 4;
+            o.zoom = zoom_of(value()), o.zoom_mode = 4;
         else if (a == "--scroll")
             pair_of(value(), ',', &o.scroll_x, &o.scroll_y, "--scroll"), o.scroll = true;
         else if (a == "--align")
-            o.align = number(value(), "--align");
+            o.align = number(value(), "--align (0 to 9)", 0, 9);
         else if (a == "--fast")
             o.fast = true;
-        else if (a == "--back-color") {
-            unsigned rgb = unsigned(std::stoul(value(), nullptr, 16));
-            o.back_color = int32_t((rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF));
-        } else if (a == "--quality") {
+        else if (a == "--back-color")
+            o.back_color = colour_of(value());
+        else if (a == "--quality") {
             std::string q = value();
             if (q == "auto")
                 o.quality_auto = true;
             else
-                o.quality = number(q, "--quality");
+                o.quality = number(q, "--quality (0 to 4 or auto)", 0, 4);
         } else if (a.rfind("--", 0) == 0)
             throw std::invalid_argument("unknown option " + a);
         else
@@ -121,7 +157,7 @@ void split_url(const std::string& rest, std::string* host, int* port, std::strin
     size_t colon = authority.rfind(':');
     *port = default_port;
     if (colon != std::string::npos) {
-        *port = number(authority.substr(colon + 1), "port");
+        *port = number(authority.substr(colon + 1), "port (1 to 65535)", 1, 65535);
         authority = authority.substr(0, colon);
     }
     *host = authority;
@@ -171,7 +207,11 @@ int render(const Options& o) {
     v.put_ImageAlignment(o.align);
     v.put_ViewerQualityAuto(o.quality_auto);
     if (!o.quality_auto) v.put_ViewerQuality(o.quality);
-    win::ResizeWindow(v.hwnd(), o.width, o.height);
+    if (!win::ResizeWindow(v.hwnd(), o.width, o.height)) {
+        std::fprintf(stderr, "lumview: no %dx%d window: %s\n", o.width, o.height,
+                     win::GetErrorDetail().c_str());
+        return 3;
+    }
     int32_t status = display(v, o.input);
     if (status != 0) {
         std::fprintf(stderr, "lumview: %s cannot be shown: status %d%s%s\n", o.input.c_str(),

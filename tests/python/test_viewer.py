@@ -503,6 +503,24 @@ class Render(Files):
         self.assertIn("status 10", r.stderr)
         self.assertFalse(os.path.exists(out))
 
+    def test_render_refuses_options_it_cannot_use(self):
+        src = self.save(gradient(60, 40), "opt.png")
+        out = os.path.join(self.dir.name, "refused.png")
+        for option, value in (("--zoom", "-1"), ("--zoom", "nan"), ("--zoom", "2x"),
+                              ("--quality", "9"), ("--align", "10"), ("--size", "0x10"),
+                              ("--size", "99999999999x2"), ("--scroll", "a,b"),
+                              ("--back-color", "red"), ("--zoom-mode", "huge")):
+            with self.subTest(option=option, value=value):
+                r = subprocess.run([self.LUMVIEW, "--render", src, out, option, value],
+                                   capture_output=True, text=True, timeout=60)
+                self.assertEqual(r.returncode, 2, r.stderr)
+                self.assertIn(option, r.stderr.splitlines()[0])
+                self.assertFalse(os.path.exists(out))
+        r = subprocess.run([self.LUMVIEW, "--render", "http://127.0.0.1:99999/a.png", out],
+                           capture_output=True, text=True, timeout=60)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("port", r.stderr)
+
 
 if __name__ == "__main__":
     unittest_runner.main(__name__)
