@@ -202,7 +202,8 @@ std::vector<MemberInfo> property(DISPID dispid, std::string name, std::string en
     get.kind = MemberKind::PropertyGet;
     if (!get.params.empty()) get.error = name + ": a property get takes no parameters";
     rows.push_back(std::move(get));
-    if constexpr (Put != nullptr) {
+    // By type: a member pointer compared with nullptr is no constant under the sanitizers.
+    if constexpr (!std::is_null_pointer_v<decltype(Put)>) {
         std::string param = "vNewValue";
         if (!enumeration.empty()) param += ":" + enumeration;
         MemberInfo put = row<Put>(dispid, name, param);
