@@ -106,10 +106,52 @@ class EventSink final : public RefCounted<IDispatch> {
     std::map<DISPID, std::vector<py::object>> m_handlers;
 };
 
+// The Python handlers told the name of each property put, as the viewer's
+// IPropertyNotifySink; an exception in one is reported like one in an event handler.
+class PropertySink final : public RefCounted<IPropertyNotifySink> {
+  public:
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!(iid == IID_IUnknown) && !(iid == IID_IPropertyNotifySink)) return E_NOINTERFACE;
+        *out = static_cast<IPropertyNotifySink*>(this);
+        AddRef();
+        return S_OK;
+    }
+    HRESULT OnChanged(DISPID id) override {
+        py::gil_scoped_acquire gil;
+        const com::MemberInfo* m = com::lumviewer_interface().find(id);
+        std::string name = m ? m->name : std::to_string(id);
+        std::vector<py::object> handlers = m_handlers;  // a handler may change the list
+        for (auto& h : handlers) {
+            try {
+                h(name);
+            } catch (py::error_already_set& e) {
+                e.discard_as_unraisable(h);
+            }
+        }
+        return S_OK;
+    }
+    HRESULT OnRequestEdit(DISPID) override { return S_OK; }
+
+    void add(py::object handler) { m_handlers.push_back(std::move(handler)); }
+    void remove(const py::object& handler) {
+        if (handler.is_none())
+            m_handlers.clear();
+        else
+            std::erase_if(m_handlers, [&](const py::object& h) { return h.is(handler); });
+    }
+
+  private:
+    std::vector<py::object> m_handlers;
+};
+
 struct Viewer : Control {
     explicit Viewer(Control c) : Control(std::move(c)) {}
     ComPtr<EventSink> sink;
     DWORD cookie = 0;
+    ComPtr<PropertySink> changes;
+    DWORD changes_cookie = 0;
 
     LumViewer& control() const {
         LumViewer* v = com::viewer_of(object.get());
@@ -125,26 +167,49 @@ DISPID event_id(const std::string& name) {
     return e->dispid;
 }
 
+// Not an event of the control: the property browser's notification, by property name.
+constexpr const char* kPropertyChanged = "PropertyChanged";
+
+ComPtr<IConnectionPoint> connection_point(const Viewer& v, const IID& iid) {
+    auto container = ComPtr<IDispatch>(v.object.get())
+                         .query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ComPtr<IConnectionPoint> point;
+    if (!container || FAILED(container->FindConnectionPoint(iid, point.put())))
+        raise_com_error(E_NOINTERFACE, 0, "the viewer has no connection point");
+    return point;
+}
+
 void on(Viewer& v, const std::string& name, py::object handler) {
     if (!PyCallable_Check(handler.ptr())) throw py::type_error("the handler is not callable");
+    if (name == kPropertyChanged) {
+        if (!v.changes) {
+            auto sink = ComPtr<PropertySink>::adopt(new PropertySink);
+            check(connection_point(v, IID_IPropertyNotifySink)
+                      ->Advise(static_cast<IPropertyNotifySink*>(sink.get()), &v.changes_cookie),
+                  "Advise");
+            v.changes = sink;
+        }
+        v.changes->add(std::move(handler));
+        return;
+    }
     DISPID id = event_id(name);
     if (!v.sink) {
-        auto container = ComPtr<IDispatch>(v.object.get())
-                             .query<IConnectionPointContainer>(IID_IConnectionPointContainer);
-        ComPtr<IConnectionPoint> point;
-        if (!container ||
-            FAILED(container->FindConnectionPoint(com::lumviewer_events().iid, point.put())))
-            raise_com_error(E_NOINTERFACE, 0, "the viewer has no connection point");
         auto sink = ComPtr<EventSink>::adopt(new EventSink);
-        check(point->Advise(static_cast<IDispatch*>(sink.get()), &v.cookie), "Advise");
+        check(connection_point(v, com::lumviewer_events().iid)
+                  ->Advise(static_cast<IDispatch*>(sink.get()), &v.cookie),
+              "Advise");
         v.sink = sink;
     }
     v.sink->add(id, std::move(handler));
 }
 
 void off(Viewer& v, py::object name, py::object handler) {
+    bool all = name.is_none();
+    if (v.changes && (all || name.cast<std::string>() == kPropertyChanged))
+        v.changes->remove(all ? py::none() : handler);
+    if (!all && name.cast<std::string>() == kPropertyChanged) return;
     if (!v.sink) return;
-    if (name.is_none())
+    if (all)
         v.sink->clear();
     else
         v.sink->remove(event_id(name.cast<std::string>()), handler);

@@ -75,6 +75,13 @@ struct IConnectionPointContainer : IUnknown {
     virtual HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** out) = 0;
 };
 
+// Told after each put of a control's property (the host's property browser refreshes it).
+extern const IID IID_IPropertyNotifySink;
+struct IPropertyNotifySink : IUnknown {
+    virtual HRESULT OnChanged(DISPID id) = 0;
+    virtual HRESULT OnRequestEdit(DISPID id) = 0;
+};
+
 constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_CALLER = 0x1;
 constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_DATA = 0x2;
 

@@ -1,6 +1,7 @@
 // The COM object of the viewer: IDispatch over the _LumViewer rows, the __LumViewer events
 // through a connection point (each event invokes every advised sink, whose changes to
-// by-reference arguments the control then uses), and IPersistPropertyBag.
+// by-reference arguments the control then uses), property changes through a second one
+// (IPropertyNotifySink::OnChanged after every put), and IPersistPropertyBag.
 #include <map>
 
 #include "com/dispatch_traits.h"
@@ -11,11 +12,12 @@ namespace com {
 
 namespace {
 
-class ViewerObject;
-
+// Sinks of one outgoing interface `iid`, each reached through its `Sink` interface.
+template <class Sink>
 class ConnectionPoint final : public IConnectionPoint {
   public:
-    explicit ConnectionPoint(IUnknown& outer) : m_outer(outer) {}
+    ConnectionPoint(IUnknown& outer, const IID& iid, const IID& sink_iid)
+        : m_outer(outer), m_iid(iid), m_sink_iid(sink_iid) {}
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
@@ -30,12 +32,12 @@ class ConnectionPoint final : public IConnectionPoint {
 
     HRESULT GetConnectionInterface(IID* iid) override {
         if (!iid) return E_POINTER;
-        *iid = lumviewer_events().iid;
+        *iid = m_iid;
         return S_OK;
     }
     HRESULT Advise(IUnknown* sink, DWORD* cookie) override {
         if (!sink || !cookie) return E_POINTER;
-        ComPtr<IDispatch> d = ComPtr<IUnknown>(sink).query<IDispatch>(IID_IDispatch);
+        ComPtr<Sink> d = ComPtr<IUnknown>(sink).query<Sink>(m_sink_iid);
         if (!d) return CONNECT_E_CANNOTCONNECT;
         *cookie = m_next++;
         m_sinks.emplace(*cookie, std::move(d));
@@ -46,8 +48,8 @@ class ConnectionPoint final : public IConnectionPoint {
     }
 
     // The sinks at the moment an event starts (a handler may unadvise).
-    std::vector<ComPtr<IDispatch>> sinks() const {
-        std::vector<ComPtr<IDispatch>> out;
+    std::vector<ComPtr<Sink>> sinks() const {
+        std::vector<ComPtr<Sink>> out;
         for (auto& [cookie, s] : m_sinks) out.push_back(s);
         return out;
     }
@@ -55,7 +57,8 @@ class ConnectionPoint final : public IConnectionPoint {
 
   private:
     IUnknown& m_outer;
-    std::map<DWORD, ComPtr<IDispatch>> m_sinks;
+    IID m_iid, m_sink_iid;
+    std::map<DWORD, ComPtr<Sink>> m_sinks;
     DWORD m_next = 1;
 };
 
@@ -75,12 +78,24 @@ class ViewerObject final : public DispatchObject,
   public:
     ViewerObject()
         : DispatchObject(lumviewer_interface(), "LumTwainPro.LumViewer"),
-          m_point(static_cast<IDispatch&>(*this)) {
+          m_point(static_cast<IDispatch&>(*this), lumviewer_events().iid, IID_IDispatch),
+          m_changes(static_cast<IDispatch&>(*this), IID_IPropertyNotifySink,
+                    IID_IPropertyNotifySink) {
         m_viewer.SetEventSink(this);
     }
     ~ViewerObject() override {
         m_viewer.SetEventSink(nullptr);
         m_point.clear();
+        m_changes.clear();
+    }
+
+    // Every put that the control took (also one whose value its rules ignore) is announced.
+    HRESULT Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                   UINT* arg_err) override {
+        HRESULT hr = DispatchObject::Invoke(id, flags, params, result, excep, arg_err);
+        if (SUCCEEDED(hr) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
+            for (auto& sink : m_changes.sinks()) sink->OnChanged(id);
+        return hr;
     }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
@@ -100,10 +115,13 @@ class ViewerObject final : public DispatchObject,
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (!(iid == lumviewer_events().iid) && !(iid == IID_IDispatch))
+        if (iid == IID_IPropertyNotifySink)
+            *out = &m_changes;
+        else if (iid == lumviewer_events().iid || iid == IID_IDispatch)
+            *out = &m_point;
+        else
             return CONNECT_E_NOCONNECTION;
-        *out = &m_point;
-        m_point.AddRef();
+        (*out)->AddRef();
         return S_OK;
     }
 
@@ -173,7 +191,8 @@ class ViewerObject final : public DispatchObject,
     void PictureChanged() override { fire(20); }
 
     LumViewer m_viewer;
-    ConnectionPoint m_point;
+    ConnectionPoint<IDispatch> m_point;
+    ConnectionPoint<IPropertyNotifySink> m_changes;
 };
 
 HRESULT create_viewer(IDispatch** out) {

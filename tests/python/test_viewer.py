@@ -171,6 +171,23 @@ class Events(Files):
         with self.assertRaises(TypeError):
             v.on("PageChange", 5)
 
+    def test_property_puts_reach_property_changed_handlers(self):
+        v = L.LumViewer()
+        names = []
+        v.on("PropertyChanged", names.append)
+        v.on("PropertyChanged", lambda name: 1 / 0)  # reported, and the put still succeeds
+        old_hook, sys.unraisablehook = sys.unraisablehook, lambda u: names.append("raised")
+        try:
+            v.ZoomStep = 25
+            v.PdfDpiRendering = 0  # refused by its rule, announced all the same
+            self.assertEqual(v.ZoomStep, 25)
+        finally:
+            sys.unraisablehook = old_hook
+        self.assertEqual(names, ["ZoomStep", "raised", "PdfDpiRendering", "raised"])
+        v.off("PropertyChanged")
+        v.ZoomMode = 2
+        self.assertEqual(len(names), 4)
+
 
 class Robustness(Files):
     # The internet members are driven against the local servers of Internet below: any other

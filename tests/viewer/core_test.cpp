@@ -289,6 +289,51 @@ class Sink final : public RefCounted<IDispatch> {
     }
 };
 
+// A property browser: records the DISPID of each change.
+class Browser final : public RefCounted<IPropertyNotifySink> {
+  public:
+    std::vector<DISPID> changed;
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        if (!(iid == IID_IPropertyNotifySink) && !(iid == IID_IUnknown)) return E_NOINTERFACE;
+        *out = static_cast<IPropertyNotifySink*>(this);
+        AddRef();
+        return S_OK;
+    }
+    HRESULT OnChanged(DISPID id) override {
+        changed.push_back(id);
+        return S_OK;
+    }
+    HRESULT OnRequestEdit(DISPID) override { return S_OK; }
+};
+
+TEST_F(CoreTest, EveryPutTellsThePropertyBrowser) {
+    ComPtr<IDispatch> obj;
+    ASSERT_EQ(com::create_object("LumTwainPro.LumViewer", &obj), S_OK);
+    auto container =
+        ComPtr<IDispatch>(obj).query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, point.put()), S_OK);
+    IID iid;
+    ASSERT_EQ(point->GetConnectionInterface(&iid), S_OK);
+    EXPECT_TRUE(iid == IID_IPropertyNotifySink);
+    auto browser = ComPtr<Browser>::adopt(new Browser);
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(static_cast<IPropertyNotifySink*>(browser.get()), &cookie), S_OK);
+    const auto& rows = com::lumviewer_interface();
+    DISPID step = rows.find("ZoomStep")->dispid, dpi = rows.find("PdfDpiRendering")->dispid;
+    ASSERT_EQ(com::put_property(obj.get(), "ZoomStep", VARIANT::I4(40)), S_OK);
+    ASSERT_EQ(com::put_property(obj.get(), "PdfDpiRendering", VARIANT::I4(401)), S_OK)
+        << "refused by its rule, but a put all the same";
+    VARIANT value;
+    ASSERT_EQ(com::call(obj.get(), "ZoomStep", {}, &value), S_OK);
+    EXPECT_NE(com::put_property(obj.get(), "ZoomStep", VARIANT::Str("many")), S_OK);
+    EXPECT_EQ(browser->changed, (std::vector<DISPID>{step, dpi}))
+        << "gets and failed puts say nothing";
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    ASSERT_EQ(com::put_property(obj.get(), "ZoomStep", VARIANT::I4(20)), S_OK);
+    EXPECT_EQ(browser->changed.size(), 2u);
+}
+
 TEST_F(CoreTest, EventsReachAdvisedSinksThatMayChangeTheirArguments) {
     ComPtr<IDispatch> obj;
     ASSERT_EQ(com::create_object("LumTwainPro.LumViewer", &obj), S_OK);
