@@ -208,7 +208,7 @@ std::vector<MemberInfo> property(DISPID dispid, std::string name, std::string en
         if (!enumeration.empty()) param += ":" + enumeration;
         MemberInfo put = row<Put>(dispid, name, param);
         bool object = put.params.size() == 1 && (put.params[0].type == VarType::Picture ||
-                                                  put.params[0].type == VarType::Stream);
+                                                 put.params[0].type == VarType::Stream);
         put.kind = object ? MemberKind::PropertyPutRef : MemberKind::PropertyPut;
         rows.push_back(std::move(put));
     }
