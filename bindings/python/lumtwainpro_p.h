@@ -52,7 +52,29 @@ VARIANT to_variant(py::handle value, const com::ParamInfo& param);
 // A VARIANT as a Python value; integers carrying `enumeration` become its IntEnum members.
 py::object to_python(const VARIANT& value, const std::string& enumeration);
 
+using BoundDispatch = ThreadBound<IDispatch, false>;
+
+// A control: its COM object, called by member name.
+struct Control {
+    BoundDispatch object;
+    std::string coclass;
+};
+
+struct Method {
+    BoundDispatch object;
+    const com::MemberInfo* member;
+};
+
+// Calls a row of the object's interface with Python arguments; `flags` DISPATCH_METHOD,
+// DISPATCH_PROPERTYGET or a put. Returns the result and the by-reference outputs.
+py::object invoke_member(const BoundDispatch& object, const com::MemberInfo& m, WORD flags,
+                         const py::args& args, const py::kwargs& kwargs);
+// Creates a control through its class factory.
+Control create_control(const com::CoclassInfo& c);
+
 void register_objects(py::module_& m);
 void register_enumerations(py::module_& m);
+// LumViewer(width, height), its window, input and events, and the thread's clock.
+void register_viewer(py::module_& m);
 
 }  // namespace lumpy

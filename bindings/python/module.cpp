@@ -31,18 +31,6 @@ class ComError(Exception):
         return "%s (HRESULT 0x%08X, error %d)" % (self.args[0], self.hresult, self.number)
 )py";
 
-using BoundDispatch = ThreadBound<IDispatch, false>;
-
-struct Control {
-    BoundDispatch object;
-    std::string coclass;
-};
-
-struct Method {
-    BoundDispatch object;
-    const com::MemberInfo* member;
-};
-
 // Which parameter each Python argument fills.
 std::vector<std::optional<py::object>> place(const com::MemberInfo& m, const py::args& args,
                                              const py::kwargs& kwargs) {
@@ -73,8 +61,10 @@ std::vector<std::optional<py::object>> place(const com::MemberInfo& m, const py:
     raise_com_error(hr, 0, m.name + ": Invoke failed");
 }
 
-py::object invoke(const Method& method, const py::args& args, const py::kwargs& kwargs) {
-    const com::MemberInfo& m = *method.member;
+}  // namespace
+
+py::object invoke_member(const BoundDispatch& object, const com::MemberInfo& m, WORD flags,
+                         const py::args& args, const py::kwargs& kwargs) {
     auto given = place(m, args, kwargs);
     size_t n = m.params.size();
     // Inputs, and the VARIANTs that by-reference parameters write their outputs to.
@@ -88,11 +78,13 @@ py::object invoke(const Method& method, const py::args& args, const py::kwargs& 
             values[i] = VARIANT::Missing();
         passed[n - 1 - i] = p.by_ref ? VARIANT::ByRef(&values[i]) : values[i];
     }
-    DISPPARAMS dp{passed.data(), nullptr, UINT(n), 0};
+    DISPID named = DISPID_PROPERTYPUT;
+    bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    DISPPARAMS dp{passed.data(), put ? &named : nullptr, UINT(n), put ? 1u : 0u};
     VARIANT result;
     EXCEPINFO excep;
     UINT arg_err = UINT(-1);
-    HRESULT hr = method.object.get()->Invoke(m.dispid, DISPATCH_METHOD, &dp, &result, &excep, &arg_err);
+    HRESULT hr = object.get()->Invoke(m.dispid, flags, &dp, &result, &excep, &arg_err);
     if (FAILED(hr)) raise_failure(m, hr, excep, arg_err);
 
     py::list out;
@@ -104,7 +96,15 @@ py::object invoke(const Method& method, const py::args& args, const py::kwargs& 
     return py::tuple(out);
 }
 
-Control create(const com::CoclassInfo& c) {
+namespace {
+
+py::object invoke(const Method& method, const py::args& args, const py::kwargs& kwargs) {
+    return invoke_member(method.object, *method.member, DISPATCH_METHOD, args, kwargs);
+}
+
+}  // namespace
+
+Control create_control(const com::CoclassInfo& c) {
     ComPtr<IClassFactory> factory;
     HRESULT hr =
         DllGetClassObject(c.clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.put()));
@@ -114,6 +114,8 @@ Control create(const com::CoclassInfo& c) {
     if (FAILED(hr)) raise_com_error(hr, 0, c.name + ": CreateInstance failed");
     return Control{BoundDispatch(object), c.name};
 }
+
+namespace {
 
 py::object optional_text(const std::string& s) {
     return s.empty() ? py::object(py::none()) : py::object(py::str(s));
@@ -131,8 +133,10 @@ py::dict describe_member(const com::MemberInfo& m) {
         d["enum"] = optional_text(p.enumeration);
         params.append(d);
     }
+    static const char* kKinds[] = {"method", "propget", "propput", "propputref", "event"};
     py::dict d;
     d["name"] = m.name;
+    d["kind"] = kKinds[int(m.kind)];
     d["dispid"] = m.dispid;
     d["result"] = std::string(com::type_name(m.result));
     d["result_enum"] = optional_text(m.result_enumeration);
@@ -179,26 +183,47 @@ void register_controls(py::module_& m) {
 
     py::class_<Control>(m, "Control")
         .def("__getattr__",
-             [](const Control& c, const std::string& name) {
+             [](const Control& c, const std::string& name) -> py::object {
                  const com::MemberInfo* member = c.object.get()->GetInterfaceInfo()->find(name);
                  if (!member)
                      throw py::attribute_error("'" + c.coclass + "' has no member '" + name + "'");
-                 return Method{c.object, member};
+                 // A property reads as its value.
+                 if (member->kind == com::MemberKind::PropertyGet)
+                     return invoke_member(c.object, *member, DISPATCH_PROPERTYGET, py::args(),
+                                          py::kwargs());
+                 return py::cast(Method{c.object, member});
+             })
+        .def("__setattr__",
+             [](const Control& c, const std::string& name, py::object value) {
+                 const com::InterfaceInfo* iface = c.object.get()->GetInterfaceInfo();
+                 WORD flags = DISPATCH_PROPERTYPUT;
+                 const com::MemberInfo* member = iface->find(name, com::MemberKind::PropertyPut);
+                 if (!member) {
+                     member = iface->find(name, com::MemberKind::PropertyPutRef);
+                     flags = DISPATCH_PROPERTYPUTREF;
+                 }
+                 if (!member)
+                     throw py::attribute_error("'" + c.coclass + "' has no property '" + name +
+                                               "' that can be set");
+                 invoke_member(c.object, *member, flags, py::make_tuple(value), py::kwargs());
              })
         .def("__dir__",
              [](const Control& c) {
                  std::vector<std::string> names;
                  for (auto& member : c.object.get()->GetInterfaceInfo()->members)
-                     names.push_back(member.name);
+                     if (member.kind == com::MemberKind::Method ||
+                         member.kind == com::MemberKind::PropertyGet)
+                         names.push_back(member.name);
                  return names;
              })
         .def("__repr__", [](const Control& c) { return "<lumtwainpro." + c.coclass + ">"; });
 
     for (const com::CoclassInfo& c : com::type_library().coclasses)
-        if (c.creatable)
+        if (c.creatable && c.name != "LumViewer")
             m.def(
-                c.name.c_str(), [&c] { return create(c); },
+                c.name.c_str(), [&c] { return create_control(c); },
                 ("Creates a " + c.name + " control through its class factory.").c_str());
+    register_viewer(m);
 }
 
 }  // namespace
@@ -231,4 +256,6 @@ PYBIND11_MODULE(lumtwainpro, m) {
     m.def("DllUnregisterServer", [] { return uint32_t(DllUnregisterServer()); });
     m.def("DllCanUnloadNow", [] { return uint32_t(DllCanUnloadNow()); });
     m.def("registry_path", &com::registry_path);
+    m.def("error_detail", [] { return win::GetErrorDetail(); },
+          "Why the last platform failure of this thread happened, in words.");
 }

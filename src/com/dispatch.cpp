@@ -9,6 +9,13 @@
 #include "com/basSafeCtl.h"
 #include "com/dispatch_traits.h"
 
+const IID IID_IConnectionPointContainer =
+    ole::MakeGuid(0xB196B284, 0xBAB4, 0x101A, 0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07);
+const IID IID_IConnectionPoint =
+    ole::MakeGuid(0xB196B286, 0xBAB4, 0x101A, 0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07);
+const IID IID_IPropertyNotifySink =
+    ole::MakeGuid(0x9BFBBC02, 0xEFF1, 0x101A, 0x84, 0xED, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07);
+
 namespace com {
 
 namespace {
@@ -46,6 +53,8 @@ HRESULT place_arguments(const MemberInfo& m, const DISPPARAMS& p, std::vector<VA
     for (UINT i = 0; i < positional; ++i) (*slots)[i] = &p.rgvarg[p.cArgs - 1 - i];
     for (UINT j = 0; j < p.cNamedArgs; ++j) {
         DISPID id = p.rgdispidNamedArgs[j];
+        // The value of a property put is its last parameter.
+        if (id == DISPID_PROPERTYPUT && n > 0) id = DISPID(n - 1);
         if (id < 0 || size_t(id) >= n) return DISP_E_PARAMNOTFOUND;
         if ((*slots)[size_t(id)]) return E_INVALIDARG;  // given twice
         (*slots)[size_t(id)] = &p.rgvarg[j];
@@ -133,8 +142,16 @@ void throw_type_mismatch(UINT index) {
 
 HRESULT invoke_member(const InterfaceInfo& iface, void* object, DISPID id, WORD flags,
                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
-    const MemberInfo* m = iface.find(id);
-    if (!m || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+    const MemberInfo* m = nullptr;
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        bool ref = flags & DISPATCH_PROPERTYPUTREF;
+        m = iface.find(id, ref ? MemberKind::PropertyPutRef : MemberKind::PropertyPut);
+        if (!m) m = iface.find(id, ref ? MemberKind::PropertyPut : MemberKind::PropertyPutRef);
+    } else if (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) {
+        m = iface.find(id);
+        if (m && m->kind == MemberKind::Event) m = nullptr;
+    }
+    if (!m) return DISP_E_MEMBERNOTFOUND;
     if (!m->error.empty() || !m->invoke) return E_UNEXPECTED;
     DISPPARAMS none;
     std::vector<VARIANT*> slots;
@@ -236,6 +253,21 @@ HRESULT call(IDispatch* object, std::string_view member, std::vector<VARIANT> ar
     p.cArgs = UINT(reversed.size());
     EXCEPINFO scratch;
     return object->Invoke(id, DISPATCH_METHOD, &p, result, excep ? excep : &scratch, nullptr);
+}
+
+HRESULT put_property(IDispatch* object, std::string_view property, VARIANT value,
+                     EXCEPINFO* excep) {
+    if (!object) return E_POINTER;
+    std::string name(property);
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = object->GetIDsOfNames(&name, 1, &id);
+    if (FAILED(hr)) return hr;
+    bool is_object = value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS p{&value, &named, 1, 1};
+    EXCEPINFO scratch;
+    return object->Invoke(id, is_object ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, &p,
+                          nullptr, excep ? excep : &scratch, nullptr);
 }
 
 HRESULT clsid_from_prog_id(std::string_view prog_id, CLSID* out) {

@@ -17,6 +17,7 @@ constexpr WORD DISPATCH_PROPERTYGET = 0x2;
 constexpr WORD DISPATCH_PROPERTYPUT = 0x4;
 constexpr WORD DISPATCH_PROPERTYPUTREF = 0x8;
 constexpr DISPID DISPID_UNKNOWN = -1;
+constexpr DISPID DISPID_PROPERTYPUT = -3;
 constexpr HRESULT DISP_E_PARAMNOTFOUND = static_cast<HRESULT>(0x80020004u);
 constexpr HRESULT SELFREG_E_TYPELIB = static_cast<HRESULT>(0x80040200u);
 constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201u);
@@ -54,6 +55,31 @@ struct IDispatch : IUnknown {
 struct IClassFactory : IUnknown {
     virtual HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) = 0;
     virtual HRESULT LockServer(BOOL lock) = 0;
+};
+
+// Events: a control's source interface is reached through its connection point; a sink is
+// an IDispatch whose Invoke receives each event (by-reference arguments as VT_BYREF).
+extern const IID IID_IConnectionPointContainer;
+extern const IID IID_IConnectionPoint;
+constexpr HRESULT CONNECT_E_NOCONNECTION = static_cast<HRESULT>(0x80040200u);
+constexpr HRESULT CONNECT_E_CANNOTCONNECT = static_cast<HRESULT>(0x80040202u);
+
+struct IConnectionPoint : IUnknown {
+    virtual HRESULT GetConnectionInterface(IID* iid) = 0;
+    // The sink must answer IDispatch; `cookie` names the connection for Unadvise.
+    virtual HRESULT Advise(IUnknown* sink, DWORD* cookie) = 0;
+    virtual HRESULT Unadvise(DWORD cookie) = 0;
+};
+
+struct IConnectionPointContainer : IUnknown {
+    virtual HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** out) = 0;
+};
+
+// Told after each put of a control's property (the host's property browser refreshes it).
+extern const IID IID_IPropertyNotifySink;
+struct IPropertyNotifySink : IUnknown {
+    virtual HRESULT OnChanged(DISPID id) = 0;
+    virtual HRESULT OnRequestEdit(DISPID id) = 0;
 };
 
 constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_CALLER = 0x1;
@@ -122,6 +148,10 @@ bool can_unload();
 // ones as VARIANT::ByRef). For tests and hosts that need no named arguments.
 HRESULT call(IDispatch* object, std::string_view member, std::vector<VARIANT> args,
              VARIANT* result = nullptr, EXCEPINFO* excep = nullptr);
+
+// Puts a property (DISPATCH_PROPERTYPUT, or PUTREF for an object) by name.
+HRESULT put_property(IDispatch* object, std::string_view property, VARIANT value,
+                     EXCEPINFO* excep = nullptr);
 
 // The class's CLSID from a ProgID of the table; REGDB_E_CLASSNOTREG when unknown.
 HRESULT clsid_from_prog_id(std::string_view prog_id, CLSID* out);

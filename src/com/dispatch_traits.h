@@ -192,6 +192,42 @@ MemberInfo row(DISPID dispid, std::string name, std::string_view params = {},
     }(M);
 }
 
+// A property: a get row (no parameters) and, unless it is read-only, a put row whose one
+// parameter is the new value. `Put` may be nullptr for a read-only property; a put taking an
+// object (a ComPtr) is a putref row. property<&C::get_Zoom, &C::put_Zoom>(1, "Zoom").
+template <auto Get, auto Put = nullptr>
+std::vector<MemberInfo> property(DISPID dispid, std::string name, std::string enumeration = {}) {
+    std::vector<MemberInfo> rows;
+    MemberInfo get = row<Get>(dispid, name, "", enumeration);
+    get.kind = MemberKind::PropertyGet;
+    if (!get.params.empty()) get.error = name + ": a property get takes no parameters";
+    rows.push_back(std::move(get));
+    // By type: a member pointer compared with nullptr is no constant under the sanitizers.
+    if constexpr (!std::is_null_pointer_v<decltype(Put)>) {
+        std::string param = "vNewValue";
+        if (!enumeration.empty()) param += ":" + enumeration;
+        MemberInfo put = row<Put>(dispid, name, param);
+        bool object = put.params.size() == 1 && (put.params[0].type == VarType::Picture ||
+                                                 put.params[0].type == VarType::Stream);
+        put.kind = object ? MemberKind::PropertyPutRef : MemberKind::PropertyPut;
+        rows.push_back(std::move(put));
+    }
+    return rows;
+}
+
+// An event of a source interface, from the handler's signature: event<void(int32_t&)>(18,
+// "Rotation", "nRotation"). Reference parameters are by reference.
+template <class Signature>
+MemberInfo event(DISPID dispid, std::string name, std::string_view params = {}) {
+    return [&]<class... A>(void (*)(A...)) {
+        MemberInfo m = make_member(dispid, std::move(name), params,
+                                   {std::pair{Automation<Stored<A>>::type, kByRef<A>}...},
+                                   VarType::Void, {}, nullptr);
+        m.kind = MemberKind::Event;
+        return m;
+    }(static_cast<Signature*>(nullptr));
+}
+
 // Creates the COM object of control class T for an interface of the table.
 template <class T>
 HRESULT create_control(const InterfaceInfo& iface, std::string source, IDispatch** out) {

@@ -34,12 +34,12 @@ TypeLibrary build() {
     lib.coclasses = {
         {"twain", kClsidTwain, "LumTwainPro.twain", &twain_interface(), kIidTwainEvents, true,
          twain_creator()},
-        // The viewer's members and creator join here once the control is built.
         {"LumViewer", kClsidLumViewer, "LumTwainPro.LumViewer", &lumviewer_interface(),
-         kIidLumViewerEvents, true, nullptr},
+         kIidLumViewerEvents, true, lumviewer_creator(), &lumviewer_events()},
         {"dummy", kClsidDummy, "", &dummy_interface(), GUID{}, false, nullptr},
     };
-    lib.interfaces = {&twain_interface(), &lumviewer_interface(), &dummy_interface()};
+    lib.interfaces = {&twain_interface(), &lumviewer_interface(), &lumviewer_events(),
+                      &dummy_interface()};
     lib.enumerations = twain_enumerations();
     for (auto& e : library_enumerations()) lib.enumerations.push_back(std::move(e));
     return lib;
@@ -153,15 +153,33 @@ MemberInfo make_member(DISPID dispid, std::string name, std::string_view params,
     return m;
 }
 
+namespace {
+bool readable(MemberKind k) {
+    return k == MemberKind::Method || k == MemberKind::PropertyGet || k == MemberKind::Event;
+}
+}  // namespace
+
 const MemberInfo* InterfaceInfo::find(std::string_view n) const {
     for (auto& m : members)
-        if (iequals(m.name, n)) return &m;
+        if (readable(m.kind) && iequals(m.name, n)) return &m;
     return nullptr;
 }
 
 const MemberInfo* InterfaceInfo::find(DISPID id) const {
     for (auto& m : members)
-        if (m.dispid == id) return &m;
+        if (readable(m.kind) && m.dispid == id) return &m;
+    return nullptr;
+}
+
+const MemberInfo* InterfaceInfo::find(std::string_view n, MemberKind kind) const {
+    for (auto& m : members)
+        if (m.kind == kind && iequals(m.name, n)) return &m;
+    return nullptr;
+}
+
+const MemberInfo* InterfaceInfo::find(DISPID id, MemberKind kind) const {
+    for (auto& m : members)
+        if (m.kind == kind && m.dispid == id) return &m;
     return nullptr;
 }
 
@@ -189,14 +207,25 @@ std::vector<std::string> TypeLibrary::problems() const {
         if (!e.empty() && !find_enum(e)) out.push_back(where + ": unknown enumeration " + e);
     };
     for (const InterfaceInfo* iface : interfaces) {
-        std::set<DISPID> ids;
-        std::set<std::string> names;
+        // A get and a put share their DISPID and name; anything else is a duplicate.
+        auto group = [](MemberKind k) {
+            return k == MemberKind::PropertyPut || k == MemberKind::PropertyPutRef ? 1 : 0;
+        };
+        std::set<std::pair<DISPID, int>> ids;
+        std::set<std::pair<std::string, int>> names;
         for (auto& m : iface->members) {
             if (!m.error.empty()) out.push_back(m.error);
-            if (!ids.insert(m.dispid).second) out.push_back(m.name + ": duplicate DISPID");
+            if (!ids.insert({m.dispid, group(m.kind)}).second)
+                out.push_back(m.name + ": duplicate DISPID");
             std::string lower = m.name;
             std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-            if (!names.insert(lower).second) out.push_back(m.name + ": duplicate name");
+            if (!names.insert({lower, group(m.kind)}).second)
+                out.push_back(m.name + ": duplicate name");
+            if (group(m.kind)) {
+                const MemberInfo* get = iface->find(m.dispid, MemberKind::PropertyGet);
+                if (!get || !iequals(get->name, m.name))
+                    out.push_back(m.name + ": a put without its get");
+            }
             check_enum(m.name, m.result_enumeration);
             for (auto& p : m.params) check_enum(m.name + "." + p.name, p.enumeration);
         }

@@ -83,8 +83,12 @@ struct ParamInfo {
 // ComError for a run-time error of the member or an argument that cannot be coerced.
 using Invoker = void (*)(void* object, VARIANT* const* args, VARIANT* result);
 
+// A property is a get row and a put (or putref) row with the same DISPID and name.
+enum class MemberKind : uint8_t { Method, PropertyGet, PropertyPut, PropertyPutRef, Event };
+
 struct MemberInfo {
     DISPID dispid = 0;
+    MemberKind kind = MemberKind::Method;
     std::string name;
     std::vector<ParamInfo> params;
     VarType result = VarType::Void;
@@ -98,8 +102,12 @@ struct InterfaceInfo {
     GUID iid;
     std::vector<MemberInfo> members;
 
-    const MemberInfo* find(std::string_view name) const;  // case-insensitive
+    // A method, property get or event of that name (case-insensitive) or DISPID.
+    const MemberInfo* find(std::string_view name) const;
     const MemberInfo* find(DISPID dispid) const;
+    // The row of that kind.
+    const MemberInfo* find(std::string_view name, MemberKind kind) const;
+    const MemberInfo* find(DISPID dispid, MemberKind kind) const;
 };
 
 struct EnumValue {
@@ -124,6 +132,7 @@ struct CoclassInfo {
     GUID events_iid;
     bool creatable = true;
     Creator create = nullptr;
+    const InterfaceInfo* events = nullptr;  // the source interface, when it has events
 };
 
 struct TypeLibrary {
@@ -149,7 +158,9 @@ const TypeLibrary& type_library();
 // Parts of the table defined beside it.
 const InterfaceInfo& twain_interface();
 const InterfaceInfo& lumviewer_interface();
+const InterfaceInfo& lumviewer_events();
 Creator twain_creator();
+Creator lumviewer_creator();
 std::vector<EnumInfo> twain_enumerations();
 std::vector<EnumInfo> library_enumerations();
 

@@ -61,10 +61,6 @@ TEST(ClassFactory, ByClsidAndProgId) {
 TEST(ClassFactory, ClassesThatCannotBeCreated) {
     void* out = reinterpret_cast<void*>(1);
     const TypeLibrary& lib = type_library();
-    EXPECT_EQ(DllGetClassObject(lib.find_prog_id("LumTwainPro.LumViewer")->clsid, IID_IClassFactory,
-                                &out),
-              CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(out, nullptr);
     EXPECT_EQ(DllGetClassObject(lib.coclasses[2].clsid, IID_IClassFactory, &out),
               CLASS_E_CLASSNOTAVAILABLE)
         << "dummy";
@@ -73,7 +69,7 @@ TEST(ClassFactory, ClassesThatCannotBeCreated) {
     EXPECT_EQ(DllGetClassObject(twain_clsid(), IID_IStream, &out), E_NOINTERFACE);
     ComPtr<IDispatch> obj;
     EXPECT_EQ(create_object("LumTwainPro.Nothing", &obj), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(create_object("LumTwainPro.LumViewer", &obj), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(create_object("LumTwainPro.LumViewer", &obj), S_OK) << "the viewer is creatable";
 }
 
 TEST(Server, CanUnloadOnlyWithoutObjectsOrLocks) {

@@ -65,10 +65,8 @@ class NewControl(unittest.TestCase):
         self.assertEqual(repr(t), "<lumtwainpro.twain>")
         self.assertEqual(t.GetStat.name, "GetStat")
 
-    def test_viewer_not_yet_available(self):
-        with self.assertRaises(L.ComError) as cm:
-            L.LumViewer()
-        self.assertEqual(cm.exception.hresult, 0x80040111)
+    def test_viewer_is_available(self):
+        self.assertEqual(repr(L.LumViewer()), "<lumtwainpro.LumViewer>")
 
 
 class Arguments(unittest.TestCase):

@@ -1,5 +1,7 @@
-// Device contexts: a memory DC draws into the bitmap selected into it.
+// Device contexts: a memory DC draws into the bitmap selected into it; a window's DC draws
+// into the window's surface.
 #include "platform/win/gdi_p.h"
+#include "platform/win/window_p.h"
 
 namespace {
 
@@ -42,7 +44,10 @@ BOOL DeleteDC(HDC dc) {
     return TRUE;
 }
 
-HDC GetDC(HWND) { return screen_dc(); }
+HDC GetDC(HWND window) {
+    if (!window) return screen_dc();
+    return win::window_dc(window);
+}
 int ReleaseDC(HWND, HDC dc) { return dcs().find(dc) ? 1 : 0; }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
