@@ -8,6 +8,7 @@
 
 #include "imaging/encoder_table.h"
 #include "lumtwainpro/com_error.h"
+#include "platform/number_text.h"
 #include "platform/win/dib.h"
 
 namespace modGdiplus {
@@ -100,7 +101,8 @@ double numeric_prefix(const std::string& text) {
         while (j < text.size() && std::isdigit((unsigned char)text[j])) ++j;
         if (j > i + 1) i = j;
     }
-    return i == 0 ? 0 : std::strtod(text.substr(0, i).c_str(), nullptr);
+    double v = 0;
+    return i != 0 && platform::ParseReal(std::string_view(text).substr(0, i), &v) ? v : 0;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "capability.h"
 #include "codes.h"
 #include "engine_fixture.h"
+#include "support/test_env.h"
 
 namespace lumtwain::test {
 namespace {
@@ -206,6 +207,17 @@ TEST_F(CapsTest, UnitsAndPhysicalSize) {
     ASSERT_EQ(LUMTWAIN_SetCurrentUnits(kTwunPixels), 1);
     EXPECT_NEAR(LUMTWAIN_GetPhysicalWidth(), 850, 1e-9);
     EXPECT_EQ(LUMTWAIN_SetCurrentUnits(9), 0);
+}
+
+TEST_F(CapsTest, NumbersAsTextKeepThePointUnderADecimalCommaLocale) {
+    lumtest::DecimalCommaLocale comma;
+    ASSERT_TRUE(comma.active());
+    ASSERT_EQ(LUMTWAIN_SetCurrentUnits(kTwunMillimeters), 1);
+    ASSERT_EQ(LUMTWAIN_LoadCapValuesS(kIcapPhysicalWidth, 2), 1);
+    EXPECT_STREQ(LUMTWAIN_GetLastCapValueCurrentS(), "215.9");
+    EXPECT_EQ(LUMTWAIN_SetCapOneValueS(kIcapBrightness, kTwtyFix32, "-12.0"), 1);
+    EXPECT_EQ(LUMTWAIN_GetBrightness(), -12);
+    EXPECT_EQ(LUMTWAIN_SetCapOneValueS(kIcapBrightness, kTwtyFix32, "-12,5"), 0);
 }
 
 TEST_F(CapsTest, NegotiationNeedsState4) {

@@ -49,15 +49,10 @@ TEST(Numbers, DoublesRoundAtThreeDecimalsAndNonFiniteValuesOverflow) {
 }
 
 TEST(Numbers, TheDecimalPointDoesNotFollowTheLocale) {
-    // A locale with a decimal comma, where the machine has one.
-    const char* names[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "fr_FR"};
-    const char* set = nullptr;
-    for (const char* n : names)
-        if ((set = std::setlocale(LC_ALL, n))) break;
+    lumtest::DecimalCommaLocale comma;
+    ASSERT_TRUE(comma.active()) << "no locale with a decimal comma can be had";
     EXPECT_EQ(cPDF::FormatNumber(595.2f), "595.2");
     EXPECT_EQ(cPDF::FormatFixed(0.5f), "0.50");
-    std::setlocale(LC_ALL, "C");
-    if (!set) GTEST_SKIP() << "no locale with a decimal comma installed";
 }
 
 TEST(Text, EscapeAndWindows1252) {

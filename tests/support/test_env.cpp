@@ -1,5 +1,6 @@
 #include "support/test_env.h"
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 
@@ -39,6 +40,26 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+}
+
+namespace {
+bool comma_locale(const char* name) {
+    return std::setlocale(LC_ALL, name) && std::localeconv()->decimal_point[0] == ',';
+}
+}  // namespace
+
+DecimalCommaLocale::DecimalCommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "fr_FR"})
+        if ((m_active = comma_locale(name))) return;
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + m_dir.file("de_DE.UTF-8") + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    m_locpath.emplace("LOCPATH", m_dir.path());
+    m_active = comma_locale("de_DE.UTF-8");
+}
+
+DecimalCommaLocale::~DecimalCommaLocale() {
+    std::setlocale(LC_ALL, "C");
 }
 
 }  // namespace lumtest

@@ -1,6 +1,7 @@
 // Shared helpers for the test programs.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace lumtest {
@@ -36,6 +37,23 @@ public:
 
 private:
     std::string m_path;
+};
+
+// Switches the process to a locale with a decimal comma for the object's lifetime, as a host
+// may: an installed one, or one compiled for the test from the machine's locale sources.
+// active() is false where neither can be had.
+class DecimalCommaLocale {
+  public:
+    DecimalCommaLocale();
+    ~DecimalCommaLocale();
+    DecimalCommaLocale(const DecimalCommaLocale&) = delete;
+    DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
+    bool active() const { return m_active; }
+
+  private:
+    TempDir m_dir;
+    std::optional<ScopedEnv> m_locpath;
+    bool m_active = false;
 };
 
 }  // namespace lumtest

@@ -206,6 +206,24 @@ TEST_F(CoreTest, SaveWritesEveryPropertyInTheControlsOrder) {
     EXPECT_EQ(lines["MouseIcon"], "PIC:NONE");
 }
 
+TEST_F(CoreTest, ABagWrittenUnderADecimalCommaLocaleReadsBackAnywhere) {
+    lumtest::TempDir dir;
+    std::string path = dir.file("comma.bag");
+    {
+        lumtest::DecimalCommaLocale comma;
+        ASSERT_TRUE(comma.active());
+        LumViewer& v = make(320, 240);
+        v.put_Zoom(2.25);
+        auto bag = open_bag(path);
+        ASSERT_TRUE(v.WriteProperties(bag.get()));
+        ASSERT_EQ(ole::SaveFilePropertyBag(bag.get()), S_OK);
+    }
+    EXPECT_EQ(bag_lines(path)["Zoom"], "R8:2.25");
+    LumViewer& w = make(320, 240);
+    w.ReadProperties(open_bag(path).get());
+    EXPECT_DOUBLE_EQ(w.get_Zoom(), 2.25);
+}
+
 TEST_F(CoreTest, AnEmptyBagGivesTheDefaults) {
     lumtest::TempDir dir;
     LumViewer& v = make(320, 240);

@@ -7,18 +7,15 @@
 #include <cstdlib>
 
 #include "codes.h"
+#include "platform/number_text.h"
 #include "sane_source.h"
 
 namespace lumtwain {
 namespace {
 
 std::string number_text(double v) {
-    char buf[32];
-    if (v == std::floor(v) && std::fabs(v) < 1e15)
-        std::snprintf(buf, sizeof buf, "%.0f", v);
-    else
-        std::snprintf(buf, sizeof buf, "%.6g", v);
-    return buf;
+    return v == std::floor(v) && std::fabs(v) < 1e15 ? platform::RealText(v, 15)
+                                                     : platform::RealText(v, 6);
 }
 
 // Custom capabilities come as TWAIN's unsigned codes (0x8000..) or as the signed 16-bit values
@@ -411,9 +408,10 @@ bool Session::set_one_text(int cap, int type, const char* text) {
         int cc = m_source->set_text(cap, text);
         return cc == kTwccSuccess ? ok() : fail(cc);
     }
-    char* end = nullptr;
-    double v = std::strtod(text, &end);
-    if (end == text || *end != '\0') return fail(kTwccBadValue);
+    std::string_view number(text);
+    number.remove_prefix(std::min(number.find_first_not_of(" \t"), number.size()));
+    double v = 0;
+    if (!platform::ParseReal(number, &v)) return fail(kTwccBadValue);
     return set_number(cap, v);
 }
 

@@ -19,6 +19,7 @@
 #include <map>
 
 #include "lumtwainpro/propbag.h"
+#include "platform/number_text.h"
 #include "platform/win/file.h"
 #include "platform/win/window_p.h"
 
@@ -119,15 +120,6 @@ bool parse_number(std::string_view s, T* out) {
     return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
-bool parse_real(std::string_view s, double* out) {
-    std::string text(s);
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    *out = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && errno == 0;
-}
-
 // "WxH:" then the base64 of W*H BGRA pixels.
 bool parse_pixels(std::string_view s, int* w, int* h, std::vector<uint8_t>* bgra,
                   std::string_view* rest) {
@@ -201,9 +193,9 @@ bool parse_value(std::string_view text, VARIANT* v) {
         *v = VARIANT::UI1(uint8_t(n));
     else if (type == "BOOL" && parse_number(s, &n))
         *v = VARIANT::Bool(n != 0);
-    else if (type == "R4" && parse_real(s, &d))
+    else if (type == "R4" && platform::ParseReal(s, &d))
         *v = VARIANT::R4(float(d));
-    else if (type == "R8" && parse_real(s, &d))
+    else if (type == "R8" && platform::ParseReal(s, &d))
         *v = VARIANT::R8(d);
     else if (type == "BSTR") {
         std::string str;
@@ -214,12 +206,6 @@ bool parse_value(std::string_view text, VARIANT* v) {
     else
         return false;
     return true;
-}
-
-std::string real_text(double d) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", d);
-    return buf;
 }
 
 std::string pixels_text(HBITMAP bm) {
@@ -263,9 +249,9 @@ std::string value_text(const VARIANT& v) {
         case VT_BOOL:
             return "BOOL:" + std::to_string(v.lVal ? -1 : 0);
         case VT_R4:
-            return "R4:" + real_text(v.dblVal);
+            return "R4:" + platform::RealText(v.dblVal);
         case VT_R8:
-            return "R8:" + real_text(v.dblVal);
+            return "R8:" + platform::RealText(v.dblVal);
         case VT_BSTR:
             return "BSTR:" + escape(v.bstrVal);
         case VT_UNKNOWN:
