@@ -51,10 +51,11 @@ RowReader row_reader(const Frame& f) {
     };
 }
 
-void composite(uint32_t* dst, const uint32_t* src, int32_t n, bool copy) {
+// Premultiplied source over destination.
+void composite(uint32_t* dst, const uint32_t* src, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
         uint32_t s = src[i], a = s >> 24;
-        if (copy || a == 255) {
+        if (a == 255) {
             dst[i] = s;
         } else if (a != 0) {
             uint32_t d = dst[i], inv = 255 - a, out = 0;
@@ -127,19 +128,25 @@ GpStatus draw_axis_aligned(Graphics& g, const Target& t, const Frame& f, const A
     Canvas canvas;
     GpStatus s = canvas.open(t, x0, y0, x1, y1, !(copy || opaque_format(f)));
     if (s != Gdiplus::Ok || canvas.empty()) return s;
+    auto resample_into = [&](uint32_t* out) {
+        return resample(row_reader(f), ax, ay, canvas.left(), canvas.left() + canvas.width(),
+                        canvas.top(), canvas.top() + canvas.height(), filter, prefilter, out,
+                        size_t(canvas.width()));
+    };
+    // What replaces the canvas outright is resampled straight into it.
+    if (copy || opaque_format(f)) {
+        s = resample_into(canvas.row(0));
+        return s == Gdiplus::Ok ? canvas.commit() : s;
+    }
     std::vector<uint32_t> px;
     s = guarded([&] {
         px.resize(size_t(canvas.width()) * size_t(canvas.height()));
         return Gdiplus::Ok;
     });
     if (s != Gdiplus::Ok) return s;
-    s = resample(row_reader(f), ax, ay, canvas.left(), canvas.left() + canvas.width(), canvas.top(),
-                 canvas.top() + canvas.height(), filter, prefilter, px.data(),
-                 size_t(canvas.width()));
-    if (s != Gdiplus::Ok) return s;
+    if ((s = resample_into(px.data())) != Gdiplus::Ok) return s;
     for (int32_t y = 0; y < canvas.height(); ++y)
-        composite(canvas.row(y), px.data() + size_t(y) * size_t(canvas.width()), canvas.width(),
-                  copy || opaque_format(f));
+        composite(canvas.row(y), px.data() + size_t(y) * size_t(canvas.width()), canvas.width());
     return canvas.commit();
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include <emmintrin.h>
@@ -218,15 +219,16 @@ GpStatus resample(const RowReader& read, const Axis& ax, const Axis& ay, int32_t
         size_t width = cx.taps.size();
         int32_t rows = cy.src_max - cy.src_min;
         std::vector<uint32_t> line(size_t(cx.src_max - cx.src_min));
-        std::vector<uint32_t> inter(size_t(rows) * width);
+        // Every intermediate pixel is written by the horizontal pass: no clearing.
+        std::unique_ptr<uint32_t[]> inter(new uint32_t[size_t(rows) * width]);
         for (int32_t y = 0; y < rows; ++y) {
             if (GpStatus s = read(cy.src_min + y, cx.src_min, cx.src_max, line.data());
                 s != Gdiplus::Ok)
                 return s;
-            horizontal(line.data(), cx.src_min, cx, inter.data() + size_t(y) * width);
+            horizontal(line.data(), cx.src_min, cx, inter.get() + size_t(y) * width);
         }
         for (size_t y = 0; y < cy.taps.size(); ++y)
-            vertical(inter.data(), width, cy.src_min, cy.taps[y], cy.weights.data() + cy.taps[y].at,
+            vertical(inter.get(), width, cy.src_min, cy.taps[y], cy.weights.data() + cy.taps[y].at,
                      out + y * out_stride);
         return Gdiplus::Ok;
     } catch (const std::bad_alloc&) {
