@@ -24,25 +24,62 @@ int32_t as_long(const VARIANT& v) {
     return v.lVal;
 }
 
+// A stored value as the C++ value of its type, and back.
+template <VARTYPE VT>
+auto from_variant(const VARIANT& v) {
+    if constexpr (VT == VT_BOOL)
+        return as_bool(v);
+    else if constexpr (VT == VT_R4)
+        return float(v.dblVal);
+    else if constexpr (VT == VT_R8)
+        return v.dblVal;
+    else
+        return as_long(v);
+}
+
+template <VARTYPE VT, class T>
+VARIANT to_variant(T x) {
+    if constexpr (VT == VT_BOOL)
+        return VARIANT::Bool(bool(x));
+    else if constexpr (VT == VT_I2)
+        return VARIANT::I2(int16_t(x));
+    else if constexpr (VT == VT_R4)
+        return VARIANT::R4(float(x));
+    else if constexpr (VT == VT_R8)
+        return VARIANT::R8(double(x));
+    else
+        return VARIANT::I4(int32_t(x));
+}
+
+// A state field that takes any stored value of its type.
+template <VARTYPE VT, auto Field>
+Persisted field() {
+    return {VT,
+            [](LumViewer&, State& s, const VARIANT& v) {
+                s.*Field = from_variant<VT>(v);
+                return true;
+            },
+            [](LumViewer&, State& s) { return to_variant<VT>(s.*Field); }};
+}
+
+// A property loaded through its put, which applies its own rules, and saved from its get.
+template <VARTYPE VT, auto Put, auto Get>
+Persisted member() {
+    return {VT,
+            [](LumViewer& c, State&, const VARIANT& v) {
+                (c.*Put)(from_variant<VT>(v));
+                return true;
+            },
+            [](LumViewer& c, State&) { return to_variant<VT>((c.*Get)()); }};
+}
+
 // Values a put would refuse are refused when loading too: a damaged bag must not leave the
 // control in a state its members never produce.
 const std::map<std::string, Persisted>& table() {
     using L = LumViewer;
     static const std::map<std::string, Persisted> t = {
-        {"ScrollBars",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.scroll_bars = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.scroll_bars); }}},
-        {"EnableMenu",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.enable_menu = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.enable_menu); }}},
+        {"ScrollBars", field<VT_BOOL, &State::scroll_bars>()},
+        {"EnableMenu", field<VT_BOOL, &State::enable_menu>()},
         {"Zoom",
          {VT_R8,
           [](L&, State& s, const VARIANT& v) { return v.dblVal > 0 && (s.zoom = v.dblVal, true); },
@@ -71,75 +108,21 @@ const std::map<std::string, Persisted>& table() {
               return as_long(v) > 0 && (s.zoom_step = as_long(v), true);
           },
           [](L&, State& s) { return VARIANT::I4(s.zoom_step); }}},
-        {"VerticalResolution",
-         {VT_R4,
-          [](L&, State& s, const VARIANT& v) {
-              s.vertical_resolution = float(v.dblVal);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::R4(s.vertical_resolution); }}},
-        {"HorizontalResolution",
-         {VT_R4,
-          [](L&, State& s, const VARIANT& v) {
-              s.horizontal_resolution = float(v.dblVal);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::R4(s.horizontal_resolution); }}},
-        {"NumPages",
-         {VT_I4,
-          [](L&, State& s, const VARIANT& v) {
-              s.num_pages = as_long(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::I4(s.num_pages); }}},
-        {"Currentpage",
-         {VT_I4,
-          [](L&, State& s, const VARIANT& v) {
-              s.current_page = as_long(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::I4(s.current_page); }}},
-        {"SilentMode",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.silent = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.silent); }}},
+        {"VerticalResolution", field<VT_R4, &State::vertical_resolution>()},
+        {"HorizontalResolution", field<VT_R4, &State::horizontal_resolution>()},
+        {"NumPages", field<VT_I4, &State::num_pages>()},
+        {"Currentpage", field<VT_I4, &State::current_page>()},
+        {"SilentMode", field<VT_BOOL, &State::silent>()},
         {"PdfDpiRendering",
          {VT_I4,
           [](L&, State& s, const VARIANT& v) {
               return as_long(v) >= 1 && as_long(v) <= 400 && (s.pdf_dpi = as_long(v), true);
           },
           [](L&, State& s) { return VARIANT::I4(s.pdf_dpi); }}},
-        {"pdfForceTemporaryMode",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.pdf_force_temp = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.pdf_force_temp); }}},
-        {"ImageForceTemporaryMode",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.image_force_temp = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.image_force_temp); }}},
-        {"SkipImageResolution",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.skip_resolution = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.skip_resolution); }}},
-        {"LockControl",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.lock_control = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.lock_control); }}},
+        {"pdfForceTemporaryMode", field<VT_BOOL, &State::pdf_force_temp>()},
+        {"ImageForceTemporaryMode", field<VT_BOOL, &State::image_force_temp>()},
+        {"SkipImageResolution", field<VT_BOOL, &State::skip_resolution>()},
+        {"LockControl", field<VT_BOOL, &State::lock_control>()},
         {"ZoomMode",
          {VT_I4,
           [](L&, State& s, const VARIANT& v) {
@@ -154,27 +137,9 @@ const std::map<std::string, Persisted>& table() {
                      (s.pdf_rendering_mode = as_long(v), true);
           },
           [](L&, State& s) { return VARIANT::I4(s.pdf_rendering_mode); }}},
-        {"EnableMouseWheel",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.enable_mouse_wheel = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.enable_mouse_wheel); }}},
-        {"ImageAlignment",
-         {VT_I4,
-          [](L&, State& s, const VARIANT& v) {
-              s.image_alignment = as_long(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::I4(s.image_alignment); }}},
-        {"AnimateGIF",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.animate_gif = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.animate_gif); }}},
+        {"EnableMouseWheel", field<VT_BOOL, &State::enable_mouse_wheel>()},
+        {"ImageAlignment", field<VT_I4, &State::image_alignment>()},
+        {"AnimateGIF", field<VT_BOOL, &State::animate_gif>()},
         {"Enabled",
          {VT_BOOL,
           [](L& c, State&, const VARIANT& v) {
@@ -208,83 +173,17 @@ const std::map<std::string, Persisted>& table() {
               return true;
           },
           [](L&, State& s) { return VARIANT::I4(s.rect_border_style); }}},
-        {"RectBorderColor",
-         {VT_I4,
-          [](L& c, State&, const VARIANT& v) {
-              c.put_RectBorderColor(as_long(v));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::I4(c.get_RectBorderColor()); }}},
-        {"RectBorderSize",
-         {VT_I2,
-          [](L& c, State&, const VARIANT& v) {
-              c.put_RectBorderSize(int16_t(as_long(v)));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::I2(c.get_RectBorderSize()); }}},
-        {"ClipControls",
-         {VT_BOOL,
-          [](L& c, State&, const VARIANT& v) {
-              c.put_ClipControls(as_bool(v));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::Bool(c.get_ClipControls()); }}},
-        {"BorderStyle",
-         {VT_I4,
-          [](L& c, State&, const VARIANT& v) {
-              c.put_BorderStyle(as_long(v));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::I4(c.get_BorderStyle()); }}},
-        {"Appearance",
-         {VT_I4,
-          [](L& c, State&, const VARIANT& v) {
-              c.put_Appearance(as_long(v));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::I4(c.get_Appearance()); }}},
-        {"BackStyle",
-         {VT_I4,
-          [](L& c, State&, const VARIANT& v) {
-              c.put_BackStyle(as_long(v));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::I4(c.get_BackStyle()); }}},
-        {"BackColor",
-         {VT_I4,
-          [](L& c, State&, const VARIANT& v) {
-              c.SetBackGroundColor(as_long(v));
-              return true;
-          },
-          [](L& c, State&) { return VARIANT::I4(c.get_BackColor()); }}},
-        {"ScrollOptimization",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.scroll_optimization = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.scroll_optimization); }}},
-        {"ViewerQuality",
-         {VT_I4,
-          [](L&, State& s, const VARIANT& v) {
-              s.viewer_quality = as_long(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::I4(s.viewer_quality); }}},
-        {"ViewerQualityAuto",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.viewer_quality_auto = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.viewer_quality_auto); }}},
-        {"ForcePictureMode",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.force_picture_mode = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.force_picture_mode); }}},
+        {"RectBorderColor", member<VT_I4, &L::put_RectBorderColor, &L::get_RectBorderColor>()},
+        {"RectBorderSize", member<VT_I2, &L::put_RectBorderSize, &L::get_RectBorderSize>()},
+        {"ClipControls", member<VT_BOOL, &L::put_ClipControls, &L::get_ClipControls>()},
+        {"BorderStyle", member<VT_I4, &L::put_BorderStyle, &L::get_BorderStyle>()},
+        {"Appearance", member<VT_I4, &L::put_Appearance, &L::get_Appearance>()},
+        {"BackStyle", member<VT_I4, &L::put_BackStyle, &L::get_BackStyle>()},
+        {"BackColor", member<VT_I4, &L::SetBackGroundColor, &L::get_BackColor>()},
+        {"ScrollOptimization", field<VT_BOOL, &State::scroll_optimization>()},
+        {"ViewerQuality", field<VT_I4, &State::viewer_quality>()},
+        {"ViewerQualityAuto", field<VT_BOOL, &State::viewer_quality_auto>()},
+        {"ForcePictureMode", field<VT_BOOL, &State::force_picture_mode>()},
         {"MouseIcon",
          {VT_UNKNOWN,
           [](L&, State& s, const VARIANT& v) {
@@ -296,20 +195,8 @@ const std::map<std::string, Persisted>& table() {
           [](L& c, State&) {
               return VARIANT::Unknown(ComPtr<IUnknown>(c.get_MouseIcon().get()));
           }}},
-        {"KeepImagePosition",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.keep_image_position = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.keep_image_position); }}},
-        {"MouseWheelMode",
-         {VT_I4,
-          [](L&, State& s, const VARIANT& v) {
-              s.mouse_wheel_mode = as_long(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::I4(s.mouse_wheel_mode); }}},
+        {"KeepImagePosition", field<VT_BOOL, &State::keep_image_position>()},
+        {"MouseWheelMode", field<VT_I4, &State::mouse_wheel_mode>()},
         {"ViewerDrop",
          {VT_BOOL,
           [](L& c, State&, const VARIANT& v) {
@@ -317,13 +204,7 @@ const std::map<std::string, Persisted>& table() {
               return true;
           },
           [](L&, State& s) { return VARIANT::Bool(s.viewer_drop); }}},
-        {"DisableAutoFocus",
-         {VT_BOOL,
-          [](L&, State& s, const VARIANT& v) {
-              s.disable_auto_focus = as_bool(v);
-              return true;
-          },
-          [](L&, State& s) { return VARIANT::Bool(s.disable_auto_focus); }}},
+        {"DisableAutoFocus", field<VT_BOOL, &State::disable_auto_focus>()},
     };
     return t;
 }
