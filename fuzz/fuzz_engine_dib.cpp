@@ -28,14 +28,15 @@ void build_page(const uint8_t* data, size_t size) {
     r.blank = data[9] & 2;
     r.dark_border_mm = data[10] % 9;
     r.mark = lumtwain::PageMark{data[11] * 16 + 1, data[9] >> 7};
-    auto format = lumtwain::PageDibSpec(r);
+    auto format = lumtwain::PageDibFormat(r);
     if (!format) return;
     auto layout = lumtwain::ComputeDibLayout(*format);
     if (!layout || layout->total > kMaxFuzzBytes) return;
     std::vector<uint8_t> dib(layout->total);
     lumtwain::WriteDib(*format, *layout, lumtwain::PageRowWriter(r), dib.data());
     auto view = lumtwain::ParseDib(dib.data(), dib.size());
-    if (!view || view->width() != format->width || view->height() != format->height) __builtin_trap();
+    if (!view || view->width() != format->width || view->height() != format->height)
+        __builtin_trap();
     lumtwain::DecodePageMark(*view, lumtwain::MmToPixels(r.left_mm, r.dpi_x),
                              lumtwain::MmToPixels(r.top_mm, r.dpi_y));
 }

@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     frames.planes[0].assign(p, data + size);
     lumtwain::FrameConversion c{pixel_type, 100, 0, 0, 128};
     std::string why;
-    std::optional<lumtwain::DibSpec> spec = lumtwain::FrameDibSpec(frames, c, &why);
-    if (!spec) return 0;
-    std::optional<lumtwain::DibLayout> layout = lumtwain::ComputeDibLayout(*spec);
+    std::optional<lumtwain::DibFormat> format = lumtwain::FrameDibFormat(frames, c, &why);
+    if (!format) return 0;
+    std::optional<lumtwain::DibLayout> layout = lumtwain::ComputeDibLayout(*format);
     if (!layout || layout->total > kMaxFuzzDib) return 0;
     std::vector<uint8_t> dib(layout->total);
-    lumtwain::WriteDib(*spec, *layout, lumtwain::FrameRowWriter(frames, c), dib.data());
+    lumtwain::WriteDib(*format, *layout, lumtwain::FrameRowWriter(frames, c), dib.data());
     return 0;
 }

@@ -217,11 +217,11 @@ TEST(VirtualConfigParse, PageSizes) {
 }
 
 TEST(DibLayoutTest, ChecksEverySize) {
-    EXPECT_FALSE(ComputeDibLayout(DibSpec{0, 10, 24}));
-    EXPECT_FALSE(ComputeDibLayout(DibSpec{10, 10, 16}));
-    EXPECT_FALSE(ComputeDibLayout(DibSpec{INT32_MAX, INT32_MAX, 24}));
-    EXPECT_FALSE(ComputeDibLayout(DibSpec{100000, 100000, 24})) << "above the block limit";
-    auto l = ComputeDibLayout(DibSpec{3, 2, 1});
+    EXPECT_FALSE(ComputeDibLayout(DibFormat{0, 10, 24}));
+    EXPECT_FALSE(ComputeDibLayout(DibFormat{10, 10, 16}));
+    EXPECT_FALSE(ComputeDibLayout(DibFormat{INT32_MAX, INT32_MAX, 24}));
+    EXPECT_FALSE(ComputeDibLayout(DibFormat{100000, 100000, 24})) << "above the block limit";
+    auto l = ComputeDibLayout(DibFormat{3, 2, 1});
     ASSERT_TRUE(l);
     EXPECT_EQ(l->stride, 4u);
     EXPECT_EQ(l->total, 40u + 8u + 8u);

@@ -91,11 +91,11 @@ FrameSet frames_of(SANE_Parameters p, size_t bytes) {
 // The DIB the converter writes, parsed back.
 std::vector<uint8_t> convert(const FrameSet& f, const FrameConversion& c) {
     std::string why;
-    std::optional<DibSpec> spec = FrameDibSpec(f, c, &why);
-    if (!spec) return {};
-    std::optional<DibLayout> layout = ComputeDibLayout(*spec);
+    std::optional<DibFormat> format = FrameDibFormat(f, c, &why);
+    if (!format) return {};
+    std::optional<DibLayout> layout = ComputeDibLayout(*format);
     std::vector<uint8_t> dib(layout->total);
-    WriteDib(*spec, *layout, FrameRowWriter(f, c), dib.data());
+    WriteDib(*format, *layout, FrameRowWriter(f, c), dib.data());
     return dib;
 }
 
@@ -121,7 +121,7 @@ TEST(FrameConversion, ShortDataGivesTheWholeLinesOnly) {
 TEST(FrameConversion, LessThanALineIsNoPage) {
     FrameSet f = frames_of(params(SANE_FRAME_RGB, 8, 4, 12, 10), 11);
     std::string why;
-    EXPECT_FALSE(FrameDibSpec(f, {kTwptRgb, 100, 0, 0, 128}, &why));
+    EXPECT_FALSE(FrameDibFormat(f, {kTwptRgb, 100, 0, 0, 128}, &why));
     EXPECT_FALSE(why.empty());
 }
 
@@ -130,7 +130,7 @@ TEST(FrameConversion, ThreePassNeedsEveryPlane) {
     f.frames = 3;
     f.planes[1].resize(8);
     std::string why;
-    EXPECT_FALSE(FrameDibSpec(f, {kTwptRgb, 100, 0, 0, 128}, &why)) << "blue plane empty";
+    EXPECT_FALSE(FrameDibFormat(f, {kTwptRgb, 100, 0, 0, 128}, &why)) << "blue plane empty";
     f.planes[2].resize(8, 200);
     std::vector<uint8_t> dib = convert(f, {kTwptRgb, 100, 0, 0, 128});
     auto v = ParseDib(dib.data(), dib.size());

@@ -117,7 +117,7 @@ TEST(Wire, MessagesAndDescriptorsCrossASocket) {
 }
 
 std::vector<uint8_t> small_dib(int w, int h, int bits) {
-    DibSpec s{w, h, bits, 100, 100, false};
+    DibFormat s{w, h, bits, 100, 100, false};
     auto layout = ComputeDibLayout(s);
     std::vector<uint8_t> dib(layout->total);
     WriteDib(

@@ -13,7 +13,7 @@ bool add(size_t a, size_t b, size_t* out) {
     return !__builtin_add_overflow(a, b, out);
 }
 
-void write_palette(const DibSpec& format, const DibLayout& layout, uint8_t* dst) {
+void write_palette(const DibFormat& format, const DibLayout& layout, uint8_t* dst) {
     RGBQUAD* pal = reinterpret_cast<RGBQUAD*>(dst + sizeof(BITMAPINFOHEADER));
     for (size_t i = 0; i < layout.palette_entries; ++i) {
         BYTE v = layout.palette_entries == 2 ? BYTE(i * 255) : BYTE(i);
@@ -29,7 +29,7 @@ int32_t PelsPerMeter(double dpi) {
     return static_cast<int32_t>(std::nearbyint(dpi / 0.0254));
 }
 
-std::optional<DibLayout> ComputeDibLayout(const DibSpec& format) {
+std::optional<DibLayout> ComputeDibLayout(const DibFormat& format) {
     if (format.width <= 0 || format.height <= 0) return std::nullopt;
     if (format.bits != 1 && format.bits != 8 && format.bits != 24) return std::nullopt;
     DibLayout l;
@@ -44,7 +44,8 @@ std::optional<DibLayout> ComputeDibLayout(const DibSpec& format) {
     return l;
 }
 
-void WriteDib(const DibSpec& format, const DibLayout& layout, const RowWriter& rows, uint8_t* dst) {
+void WriteDib(const DibFormat& format, const DibLayout& layout, const RowWriter& rows,
+              uint8_t* dst) {
     BITMAPINFOHEADER h{};
     h.biSize = sizeof(BITMAPINFOHEADER);
     h.biWidth = format.width;

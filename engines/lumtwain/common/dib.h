@@ -13,7 +13,7 @@ namespace lumtwain {
 
 // 1 bit: palette 0 black, 1 white, most significant bit first; 8 bits: grey ramp palette;
 // 24 bits: blue, green, red.
-struct DibSpec {
+struct DibFormat {
     int width = 0;
     int height = 0;
     int bits = 24;
@@ -33,17 +33,18 @@ struct DibLayout {
 constexpr size_t kMaxDibBytes = size_t(1) << 31;
 
 // Sizes with every multiplication checked; nullopt for a bad format or one above kMaxDibBytes.
-std::optional<DibLayout> ComputeDibLayout(const DibSpec& format);
+std::optional<DibLayout> ComputeDibLayout(const DibFormat& format);
 
 // Fills row `y` (0 = top) of `stride` bytes, pre-zeroed, in the DIB's sample order.
 using RowWriter = std::function<void(int y, uint8_t* row)>;
 
 // Writes the DIB to `dst`, which holds layout.total bytes.
-void WriteDib(const DibSpec& format, const DibLayout& layout, const RowWriter& rows, uint8_t* dst);
+void WriteDib(const DibFormat& format, const DibLayout& layout, const RowWriter& rows,
+              uint8_t* dst);
 
 // A movable global block holding the DIB, or 0 (bad format or out of memory). `condition`
 // receives TWCC_LOWMEMORY or TWCC_BADVALUE on failure.
-HGLOBAL BuildDibBlock(const DibSpec& format, const RowWriter& rows, int* condition);
+HGLOBAL BuildDibBlock(const DibFormat& format, const RowWriter& rows, int* condition);
 
 // Pixels per metre for a resolution in dots per inch: round(dpi / 0.0254).
 int32_t PelsPerMeter(double dpi);

@@ -127,14 +127,15 @@ int PlaneOf(SANE_Frame format) {
     return format == SANE_FRAME_GREEN ? 1 : format == SANE_FRAME_BLUE ? 2 : 0;
 }
 
-std::optional<DibSpec> FrameDibSpec(const FrameSet& f, const FrameConversion& c, std::string* why) {
+std::optional<DibFormat> FrameDibFormat(const FrameSet& f, const FrameConversion& c,
+                                        std::string* why) {
     if (f.frames != 1 && f.frames != 3) return *why = "no complete set of frames", std::nullopt;
     if (!CheckFrameParameters(f.params).empty() ||
         (f.frames == 3) != is_colour_plane(f.params.format))
         return *why = "frame parameters", std::nullopt;
     const int64_t lines = whole_lines(f);
     if (lines <= 0) return *why = "no whole line of data", std::nullopt;
-    DibSpec s;
+    DibFormat s;
     s.width = f.params.pixels_per_line;
     s.height = int(lines);
     s.bits = bits_for(c.pixel_type);

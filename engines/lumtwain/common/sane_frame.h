@@ -44,10 +44,10 @@ struct FrameConversion {
 
 // The DIB the frames make and how many lines they hold; nullopt with `why` when the data
 // does not hold one whole line (or a three-pass plane is short).
-std::optional<DibSpec> FrameDibSpec(const FrameSet& frames, const FrameConversion& c,
-                                    std::string* why);
+std::optional<DibFormat> FrameDibFormat(const FrameSet& frames, const FrameConversion& c,
+                                        std::string* why);
 // Writes the rows of that DIB. `frames` must outlive the writer and have passed
-// FrameDibSpec.
+// FrameDibFormat.
 RowWriter FrameRowWriter(const FrameSet& frames, const FrameConversion& c);
 
 }  // namespace lumtwain

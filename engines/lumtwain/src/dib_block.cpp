@@ -5,7 +5,7 @@
 
 namespace lumtwain {
 
-HGLOBAL BuildDibBlock(const DibSpec& format, const RowWriter& rows, int* condition) {
+HGLOBAL BuildDibBlock(const DibFormat& format, const RowWriter& rows, int* condition) {
     std::optional<DibLayout> layout = ComputeDibLayout(format);
     if (!layout) {
         if (condition) *condition = kTwccBadValue;

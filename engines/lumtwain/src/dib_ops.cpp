@@ -12,8 +12,8 @@ namespace lumtwain {
 namespace {
 
 // The engine's own DIBs carry a grey ramp, or the ramp reversed (pixel flavour).
-DibSpec spec_like(const DibView& src, int width, int height, double dpi_x, double dpi_y) {
-    DibSpec s;
+DibFormat format_like(const DibView& src, int width, int height, double dpi_x, double dpi_y) {
+    DibFormat s;
     s.width = width;
     s.height = height;
     s.bits = src.header.biBitCount;
@@ -23,7 +23,7 @@ DibSpec spec_like(const DibView& src, int width, int height, double dpi_x, doubl
     return s;
 }
 
-HGLOBAL build(const DibSpec& s, const RowWriter& rows, int* condition) {
+HGLOBAL build(const DibFormat& s, const RowWriter& rows, int* condition) {
     HGLOBAL block = BuildDibBlock(s, rows, condition);
     if (!block && condition) *condition = kTwccLowMemory;
     return block;
@@ -72,7 +72,7 @@ double bilinear(const DibView& src, double x, double y, int c, int channels, dou
 }  // namespace
 
 HGLOBAL CropDib(const DibView& src, const PixelBox& box, int* condition) {
-    DibSpec s = spec_like(src, box.width(), box.height(), src.dpi_x(), src.dpi_y());
+    DibFormat s = format_like(src, box.width(), box.height(), src.dpi_x(), src.dpi_y());
     return build(
         s,
         [&](int y, uint8_t* row) {
@@ -85,8 +85,8 @@ HGLOBAL CropDib(const DibView& src, const PixelBox& box, int* condition) {
 HGLOBAL TurnDib(const DibView& src, int quarter_turns, int* condition) {
     const int w = src.width(), h = src.height(), k = ((quarter_turns % 4) + 4) % 4;
     const bool swap = k % 2 == 1;
-    DibSpec s = spec_like(src, swap ? h : w, swap ? w : h, swap ? src.dpi_y() : src.dpi_x(),
-                          swap ? src.dpi_x() : src.dpi_y());
+    DibFormat s = format_like(src, swap ? h : w, swap ? w : h, swap ? src.dpi_y() : src.dpi_x(),
+                              swap ? src.dpi_x() : src.dpi_y());
     return build(
         s,
         [&](int y, uint8_t* row) {
@@ -107,7 +107,7 @@ HGLOBAL RotateDib(const DibView& src, double degrees, uint8_t fill, int* conditi
     const double kx = 1 / src.dpi_x(), ky = 1 / src.dpi_y();
     const double cx = w / 2.0, cy = h / 2.0;
     const uint8_t fill_index = bits == 24 ? fill : index_for(src, fill);
-    DibSpec s = spec_like(src, w, h, src.dpi_x(), src.dpi_y());
+    DibFormat s = format_like(src, w, h, src.dpi_x(), src.dpi_y());
     return build(
         s,
         [&](int y, uint8_t* row) {

@@ -95,14 +95,14 @@ int LoadFileDib(const std::string& path, int pixel_type, double dpi, HGLOBAL* bl
     // The decoders report 96 dpi when a file gives no resolution: use the negotiated one.
     bool has_dpi = std::isfinite(dpi_x) && dpi_x > 0 && std::isfinite(dpi_y) && dpi_y > 0 &&
                    !(dpi_x == 96.0f && dpi_y == 96.0f);
-    DibSpec format{int(width),
-                 int(height),
-                 pixel_type == kTwptBw     ? 1
-                 : pixel_type == kTwptGray ? 8
-                                           : 24,
-                 has_dpi ? dpi_x : dpi,
-                 has_dpi ? dpi_y : dpi,
-                 false};
+    DibFormat format{int(width),
+                     int(height),
+                     pixel_type == kTwptBw     ? 1
+                     : pixel_type == kTwptGray ? 8
+                                               : 24,
+                     has_dpi ? dpi_x : dpi,
+                     has_dpi ? dpi_y : dpi,
+                     false};
     if (!ComputeDibLayout(format)) return kTwccLowMemory;
     LockedPixels pixels(*image, width, height);
     if (!pixels.ok()) return kTwccBadValue;

@@ -100,8 +100,8 @@ int MarkerOrigin(double dpi) {
     return MmToPixels(10.0, dpi);
 }
 
-std::optional<DibSpec> PageDibSpec(const PageRequest& r) {
-    DibSpec s;
+std::optional<DibFormat> PageDibFormat(const PageRequest& r) {
+    DibFormat s;
     s.width = MmToPixels(r.right_mm - r.left_mm, r.dpi_x);
     s.height = MmToPixels(r.bottom_mm - r.top_mm, r.dpi_y);
     s.bits = r.pixel_type == kTwptBw ? 1 : r.pixel_type == kTwptGray ? 8 : 24;

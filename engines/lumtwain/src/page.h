@@ -58,7 +58,7 @@ struct PageRequest {
 int MmToPixels(double mm, double dpi);
 
 // The DIB format of the page, nullopt for an empty frame.
-std::optional<DibSpec> PageDibSpec(const PageRequest& request);
+std::optional<DibFormat> PageDibFormat(const PageRequest& request);
 // Writes the frame's rows; keeps a copy of what it needs. An empty writer when the page
 // cannot be drawn (a document sheet too large to hold in memory).
 RowWriter PageRowWriter(const PageRequest& request);

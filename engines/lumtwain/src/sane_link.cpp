@@ -73,8 +73,8 @@ bool IsWholeDib(const uint8_t* data, size_t size) {
     std::optional<DibView> v = ParseDib(data, size);
     if (!v) return false;
     const BITMAPINFOHEADER& h = v->header;
-    DibSpec spec{h.biWidth, h.biHeight, h.biBitCount, 100, 100, false};
-    std::optional<DibLayout> layout = ComputeDibLayout(spec);
+    DibFormat format{h.biWidth, h.biHeight, h.biBitCount, 100, 100, false};
+    std::optional<DibLayout> layout = ComputeDibLayout(format);
     return h.biSize == sizeof(BITMAPINFOHEADER) && h.biHeight > 0 && h.biPlanes == 1 && layout &&
            layout->total == size && v->palette.size() == layout->palette_entries;
 }

@@ -249,7 +249,7 @@ TransferResult VirtualSource::render(int page, int side) {
     r.rotation = m_config.page_rotation;
     r.noise = m_config.noise;
     r.yellowing = m_config.yellowing;
-    std::optional<DibSpec> format = PageDibSpec(r);
+    std::optional<DibFormat> format = PageDibFormat(r);
     if (!format) return {TransferResult::Kind::Failed, kTwccBadValue, 0};
     RowWriter rows = PageRowWriter(r);
     if (!rows) return {TransferResult::Kind::Failed, kTwccLowMemory, 0};

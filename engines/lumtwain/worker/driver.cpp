@@ -223,14 +223,14 @@ wire::ScanReply SaneDriver::scan(const wire::ScanRequest& r, const DibSink& sink
     if (!d->scanning) apply(*d, r);
     FrameSet frames;
     reply.status = read_frames(*d, &frames, &reply, progress);
-    std::optional<DibSpec> spec;
+    std::optional<DibFormat> format;
     if (reply.status == SANE_STATUS_GOOD) {
         FrameConversion c{r.pixel_type, d->dpi, r.brightness, r.contrast, r.threshold};
-        spec = FrameDibSpec(frames, c, &reply.reason);
-        std::optional<DibLayout> layout = spec ? ComputeDibLayout(*spec) : std::nullopt;
+        format = FrameDibFormat(frames, c, &reply.reason);
+        std::optional<DibLayout> layout = format ? ComputeDibLayout(*format) : std::nullopt;
         uint8_t* dst = layout ? sink(layout->total) : nullptr;
         if (dst) {
-            WriteDib(*spec, *layout, FrameRowWriter(frames, c), dst);
+            WriteDib(*format, *layout, FrameRowWriter(frames, c), dst);
             reply.dib_bytes = layout->total;
             reply.dpi = d->dpi;
             return reply;
