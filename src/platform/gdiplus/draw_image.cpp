@@ -245,9 +245,7 @@ GpStatus draw_metafile(Graphics& g, const Target& t, const win::MetafileData& m,
         } else {
             cairo_rectangle(cr, r.rect.left, r.rect.top, w, h);
         }
-        ARGB c = r.argb;
-        cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0,
-                              (c & 255) / 255.0, (c >> 24) / 255.0);
+        set_argb_source(cr, r.argb);
         cairo_fill(cr);
     }
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) return Gdiplus::OutOfMemory;

@@ -232,15 +232,17 @@ cairo_extend_t extend_of(WrapMode w) {
 
 }  // namespace
 
+void set_argb_source(cairo_t* cr, ARGB c) {
+    cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0,
+                          (c & 255) / 255.0, (c >> 24) / 255.0);
+}
+
 GpStatus set_brush_source(cairo_t* cr, const Brush& b) {
     cairo_pattern_t* p = nullptr;
     switch (b.type) {
-        case BrushTypeSolidColor: {
-            ARGB c = b.color;
-            cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0,
-                                  (c & 255) / 255.0, (c >> 24) / 255.0);
+        case BrushTypeSolidColor:
+            set_argb_source(cr, b.color);
             return Gdiplus::Ok;
-        }
         case BrushTypeLinearGradient: {
             double x0 = b.rect.X, y0 = b.rect.Y, x1 = x0 + b.rect.Width, y1 = y0 + b.rect.Height;
             if (b.mode == LinearGradientModeHorizontal) y1 = y0;
@@ -562,26 +564,36 @@ GpStatus GdipGraphicsClear(GpGraphics graphics, ARGB color) {
     });
 }
 
-GpStatus GdipFillRectangles(GpGraphics graphics, GpBrush brush, const GpRectF* rects, INT count) {
-    Brush* b = find_object<Brush>(brush);
-    if (!b || !rects || count <= 0) return Gdiplus::InvalidParameter;
+// Each rectangle as a path of its own, painted by `finish` (a fill or a stroke) within `pad`
+// device pixels of its corners; `skip_empty` leaves out rectangles without area.
+template <class Finish>
+GpStatus paint_rects(GpGraphics graphics, const GpRectF* rects, INT count, double pad,
+                     bool skip_empty, Finish&& finish) {
     return with_graphics(graphics, [&](Graphics& g) {
         for (INT i = 0; i < count; ++i) {
             const GpRectF& r = rects[i];
             if (!finite_rect(r.X, r.Y, r.Width, r.Height)) return Gdiplus::InvalidParameter;
-            if (r.Width <= 0 || r.Height <= 0) continue;
+            if (skip_empty && (r.Width <= 0 || r.Height <= 0)) continue;
             GpPointF corners[4] = {{r.X, r.Y},
                                    {r.X + r.Width, r.Y},
                                    {r.X, r.Y + r.Height},
                                    {r.X + r.Width, r.Y + r.Height}};
-            GpStatus s = paint(g, corners, 4, 0, [&](cairo_t* cr) {
+            GpStatus s = paint(g, corners, 4, pad, [&](cairo_t* cr) {
                 cairo_rectangle(cr, r.X, r.Y, r.Width, r.Height);
-                if (GpStatus bs = set_brush_source(cr, *b); bs != Gdiplus::Ok) return bs;
-                cairo_fill(cr);
-                return Gdiplus::Ok;
+                return finish(cr);
             });
             if (s != Gdiplus::Ok) return s;
         }
+        return Gdiplus::Ok;
+    });
+}
+
+GpStatus GdipFillRectangles(GpGraphics graphics, GpBrush brush, const GpRectF* rects, INT count) {
+    Brush* b = find_object<Brush>(brush);
+    if (!b || !rects || count <= 0) return Gdiplus::InvalidParameter;
+    return paint_rects(graphics, rects, count, 0, true, [&](cairo_t* cr) {
+        if (GpStatus bs = set_brush_source(cr, *b); bs != Gdiplus::Ok) return bs;
+        cairo_fill(cr);
         return Gdiplus::Ok;
     });
 }
@@ -600,30 +612,15 @@ GpStatus GdipFillRectangleI(GpGraphics graphics, GpBrush brush, INT x, INT y, IN
 GpStatus GdipDrawRectangles(GpGraphics graphics, GpPen pen, const GpRectF* rects, INT count) {
     Pen* p = find_object<Pen>(pen);
     if (!p || !rects || count <= 0) return Gdiplus::InvalidParameter;
-    return with_graphics(graphics, [&](Graphics& g) {
-        for (INT i = 0; i < count; ++i) {
-            const GpRectF& r = rects[i];
-            if (!finite_rect(r.X, r.Y, r.Width, r.Height)) return Gdiplus::InvalidParameter;
-            GpPointF corners[4] = {{r.X, r.Y},
-                                   {r.X + r.Width, r.Y},
-                                   {r.X, r.Y + r.Height},
-                                   {r.X + r.Width, r.Y + r.Height}};
-            GpStatus s = paint(g, corners, 4, p->width, [&](cairo_t* cr) {
-                cairo_rectangle(cr, r.X, r.Y, r.Width, r.Height);
-                ARGB c = p->color;
-                cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0,
-                                      (c & 255) / 255.0, (c >> 24) / 255.0);
-                // A pen thinner than a pixel still draws one pixel wide.
-                double w = p->width, dx = 1, dy = 0;
-                cairo_user_to_device_distance(cr, &dx, &dy);
-                double scale = std::hypot(dx, dy);
-                cairo_set_line_width(cr, std::max(w, scale > 0 ? 1 / scale : w));
-                cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-                cairo_stroke(cr);
-                return Gdiplus::Ok;
-            });
-            if (s != Gdiplus::Ok) return s;
-        }
+    return paint_rects(graphics, rects, count, p->width, false, [&](cairo_t* cr) {
+        set_argb_source(cr, p->color);
+        // A pen thinner than a pixel still draws one pixel wide.
+        double w = p->width, dx = 1, dy = 0;
+        cairo_user_to_device_distance(cr, &dx, &dy);
+        double scale = std::hypot(dx, dy);
+        cairo_set_line_width(cr, std::max(w, scale > 0 ? 1 / scale : w));
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+        cairo_stroke(cr);
         return Gdiplus::Ok;
     });
 }

@@ -148,6 +148,8 @@ DeviceBox device_box(const Affine& m, const GpPointF* points, int count, double 
 
 // Sets the cairo source to the brush; `device` maps brush space (world) to device space.
 GpStatus set_brush_source(cairo_t* cr, const Brush& brush);
+// A solid ARGB colour as cairo's source.
+void set_argb_source(cairo_t* cr, ARGB c);
 // The offset cairo coordinates need so that world coordinates address pixel centres as the
 // pixel offset mode says (0.5 for the modes that put centres on whole coordinates).
 double pixel_offset(const Graphics& g);
