@@ -17,6 +17,7 @@ import unittest_runner
 os.environ["LUMTWAIN_SANE"] = "0"
 import lumtwainpro as lt  # noqa: E402
 from PIL import Image, ImageCms  # noqa: E402
+from scanner_helpers import close_twain, open_virtual_twain  # noqa: E402
 
 lt.set_message_box_echo(False)
 
@@ -437,16 +438,10 @@ class Icm(Case):
 class Members(Case):
     def setUp(self):
         super().setUp()
-        conf = self.path("v.conf")
-        with open(conf, "w") as f:
-            f.write("pages = 3\n")
-        os.environ["LUMTWAIN_VIRTUAL"] = conf
-        self.t = lt.twain()
-        self.t.TwainSetHideUI(True)
+        self.t = open_virtual_twain(self.dir.name)
 
     def tearDown(self):
-        self.t.TwainCloseSource()
-        self.t.TwainCloseSourceManager()
+        close_twain(self.t)
         del self.t
         lt.message_boxes()
         super().tearDown()

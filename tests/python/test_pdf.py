@@ -9,6 +9,7 @@ import unittest_runner
 os.environ["LUMTWAIN_SANE"] = "0"
 import lumtwainpro as lt  # noqa: E402
 from PIL import Image, ImageChops, ImageStat  # noqa: E402
+from scanner_helpers import close_twain, open_virtual_twain  # noqa: E402
 
 lt.set_message_box_echo(False)
 
@@ -20,16 +21,10 @@ def tool(*args):
 class SaveAsPdf(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
-        conf = os.path.join(self.dir.name, "v.conf")
-        with open(conf, "w") as f:
-            f.write("pages = 3\n")
-        os.environ["LUMTWAIN_VIRTUAL"] = conf
-        self.t = lt.twain()
-        self.t.TwainSetHideUI(True)
+        self.t = open_virtual_twain(self.dir.name)
 
     def tearDown(self):
-        self.t.TwainCloseSource()
-        self.t.TwainCloseSourceManager()
+        close_twain(self.t)
         del self.t
         self.dir.cleanup()
         lt.message_boxes()

@@ -144,6 +144,34 @@ class TwainBatch : public VirtualScannerTest {
         EXPECT_EQ(control->TwainGetState(), 4) << "the source the host opened stays open";
     }
 
+    // What each page of a feeder of image files must give, at 150 dpi negotiated.
+    struct FilePage {
+        int32_t w, h;
+        float dpi;
+        ARGB last_pixel;
+    };
+    void expect_file_pages(const std::vector<std::string>& files,
+                           const std::vector<FilePage>& want) {
+        std::string list;
+        for (const std::string& f : files) list += (list.empty() ? "" : ":") + f;
+        configure("files = " + list + "\n");
+        open_feeder();
+        ASSERT_TRUE(control->TwainSetCurrentResolution(150));
+        for (const FilePage& w : want) {
+            ASSERT_TRUE(control->TwainIsFeederLoaded());
+            int32_t id = acquire_image();
+            ASSERT_NE(id, 0) << control->GetStat();
+            EXPECT_EQ(control->GetWidth(), w.w);
+            EXPECT_EQ(control->GetHeight(), w.h);
+            EXPECT_NEAR(control->GetHorizontalResolution(), w.dpi, 0.05f);
+            ARGB px = 0;
+            ASSERT_EQ(modGdiplus::GetPixel(GpImage(id), w.w - 1, w.h - 1, px), 0);
+            EXPECT_EQ(px, w.last_pixel);
+            EXPECT_FALSE(decode(block_of(id))) << "a file's page carries no marker";
+        }
+        expect_empty_feeder();
+    }
+
     MarkDecoder decode;
     std::vector<int32_t> m_images;
 };
@@ -303,29 +331,9 @@ TEST_F(TwainBatch, FilesFeedTheirOwnPixelsSizeAndResolution) {
     write_bmp(a, 7, 5, 200, 10, 20, 7874);  // 200 dpi
     write_bmp(b, 3, 9, 0, 250, 30, 0);      // no resolution: the negotiated one
     write_bmp(c, 4, 4, 60, 70, 80, 11811);  // 300 dpi
-    configure("files = " + a + ":" + b + ":" + c + "\n");
-    open_feeder();
-    ASSERT_TRUE(control->TwainSetCurrentResolution(150));
-    struct Want {
-        int32_t w, h;
-        float dpi;
-        ARGB colour;
-    };
-    const Want want[] = {
-        {7, 5, 200.0f, 0xFFC80A14}, {3, 9, 150.0f, 0xFF00FA1E}, {4, 4, 300.0f, 0xFF3C4650}};
-    for (const Want& w : want) {
-        ASSERT_TRUE(control->TwainIsFeederLoaded());
-        int32_t id = acquire_image();
-        ASSERT_NE(id, 0) << control->GetStat();
-        EXPECT_EQ(control->GetWidth(), w.w);
-        EXPECT_EQ(control->GetHeight(), w.h);
-        EXPECT_NEAR(control->GetHorizontalResolution(), w.dpi, 0.05f);
-        ARGB px = 0;
-        ASSERT_EQ(modGdiplus::GetPixel(GpImage(id), w.w - 1, w.h - 1, px), 0);
-        EXPECT_EQ(px, w.colour);
-        EXPECT_FALSE(decode(block_of(id))) << "a file's page carries no marker";
-    }
-    expect_empty_feeder();
+    expect_file_pages(
+        {a, b, c},
+        {{7, 5, 200.0f, 0xFFC80A14}, {3, 9, 150.0f, 0xFF00FA1E}, {4, 4, 300.0f, 0xFF3C4650}});
 }
 
 // A 24-bit PCX (three planes) whose every pixel is (r, g, b), at `dpi`.
@@ -365,29 +373,10 @@ TEST_F(TwainBatch, PnmAndPcxFilesFeedTheScannerThroughTheControlsReaders) {
     write_text(pgm, "P2\n2 2 # grey\n255\n128 128\n128 128\n");
     const uint8_t rgb[3] = {200, 10, 20};
     write_pcx(pcx, 5, 3, rgb, 200);
-    configure("files = " + ppm + ":" + pgm + ":" + pcx + "\n");
-    open_feeder();
-    ASSERT_TRUE(control->TwainSetCurrentResolution(150));
-    struct Want {
-        int32_t w, h;
-        float dpi;
-        ARGB colour;
-    };
     // Maxval 15 scales to 0..255; PNM keeps no resolution, PCX does.
-    const Want want[] = {
-        {3, 2, 150.0f, 0xFFFF0077}, {2, 2, 150.0f, 0xFF808080}, {5, 3, 200.0f, 0xFFC80A14}};
-    for (const Want& w : want) {
-        ASSERT_TRUE(control->TwainIsFeederLoaded());
-        int32_t id = acquire_image();
-        ASSERT_NE(id, 0) << control->GetStat();
-        EXPECT_EQ(control->GetWidth(), w.w);
-        EXPECT_EQ(control->GetHeight(), w.h);
-        EXPECT_NEAR(control->GetHorizontalResolution(), w.dpi, 0.05f);
-        ARGB px = 0;
-        ASSERT_EQ(modGdiplus::GetPixel(GpImage(id), w.w - 1, w.h - 1, px), 0);
-        EXPECT_EQ(px, w.colour);
-    }
-    expect_empty_feeder();
+    expect_file_pages(
+        {ppm, pgm, pcx},
+        {{3, 2, 150.0f, 0xFFFF0077}, {2, 2, 150.0f, 0xFF808080}, {5, 3, 200.0f, 0xFFC80A14}});
 }
 
 TEST_F(TwainBatch, APageSavedByTheControlCanBeFedBack) {
