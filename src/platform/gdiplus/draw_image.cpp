@@ -182,11 +182,8 @@ GpStatus draw_transformed(Graphics& g, const Target& t, const Frame& f, const Af
         return Gdiplus::Ok;
     });
     if (s != Gdiplus::Ok) return s;
-    GpPointF corners[4] = {{REAL(dst.x), REAL(dst.y)},
-                           {REAL(dst.x + dst.w), REAL(dst.y)},
-                           {REAL(dst.x), REAL(dst.y + dst.h)},
-                           {REAL(dst.x + dst.w), REAL(dst.y + dst.h)}};
-    DeviceBox box = device_box(d, corners, 4, 1);
+    auto corners = corners_of(dst.x, dst.y, dst.x + dst.w, dst.y + dst.h);
+    DeviceBox box = device_box(d, corners.data(), 4, 1);
     Canvas canvas;
     if ((s = canvas.open(t, box.x0, box.y0, box.x1, box.y1)) != Gdiplus::Ok || canvas.empty())
         return s;
@@ -217,11 +214,8 @@ GpStatus draw_transformed(Graphics& g, const Target& t, const Frame& f, const Af
 GpStatus draw_metafile(Graphics& g, const Target& t, const win::MetafileData& m, const Affine& d,
                        const Rect& dst) {
     if (m.width <= 0 || m.height <= 0) return Gdiplus::Ok;
-    GpPointF corners[4] = {{REAL(dst.x), REAL(dst.y)},
-                           {REAL(dst.x + dst.w), REAL(dst.y)},
-                           {REAL(dst.x), REAL(dst.y + dst.h)},
-                           {REAL(dst.x + dst.w), REAL(dst.y + dst.h)}};
-    DeviceBox box = device_box(d, corners, 4, 1);
+    auto corners = corners_of(dst.x, dst.y, dst.x + dst.w, dst.y + dst.h);
+    DeviceBox box = device_box(d, corners.data(), 4, 1);
     Canvas canvas;
     GpStatus s = canvas.open(t, box.x0, box.y0, box.x1, box.y1);
     if (s != Gdiplus::Ok || canvas.empty()) return s;

@@ -574,11 +574,8 @@ GpStatus paint_rects(GpGraphics graphics, const GpRectF* rects, INT count, doubl
             const GpRectF& r = rects[i];
             if (!finite_rect(r.X, r.Y, r.Width, r.Height)) return Gdiplus::InvalidParameter;
             if (skip_empty && (r.Width <= 0 || r.Height <= 0)) continue;
-            GpPointF corners[4] = {{r.X, r.Y},
-                                   {r.X + r.Width, r.Y},
-                                   {r.X, r.Y + r.Height},
-                                   {r.X + r.Width, r.Y + r.Height}};
-            GpStatus s = paint(g, corners, 4, pad, [&](cairo_t* cr) {
+            auto corners = corners_of(r.X, r.Y, r.X + r.Width, r.Y + r.Height);
+            GpStatus s = paint(g, corners.data(), 4, pad, [&](cairo_t* cr) {
                 cairo_rectangle(cr, r.X, r.Y, r.Width, r.Height);
                 return finish(cr);
             });

@@ -145,6 +145,11 @@ struct DeviceBox {
     int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 DeviceBox device_box(const Affine& m, const GpPointF* points, int count, double pad);
+// The corners of the rectangle from (x0, y0) to (x1, y1), for device_box and paint.
+inline std::array<GpPointF, 4> corners_of(double x0, double y0, double x1, double y1) {
+    return {
+        {{REAL(x0), REAL(y0)}, {REAL(x1), REAL(y0)}, {REAL(x0), REAL(y1)}, {REAL(x1), REAL(y1)}}};
+}
 
 // Sets the cairo source to the brush; `device` maps brush space (world) to device space.
 GpStatus set_brush_source(cairo_t* cr, const Brush& brush);

@@ -336,13 +336,10 @@ GpStatus GdipDrawString(GpGraphics graphics, const WCHAR* text, INT length, GpFo
         Layout measured =
             make_layout(scratch.cr, utf8, *call.font, call.font_px, *layout, call.fmt, &box);
         double pad = call.font_px;  // italic overhang and antialiasing
-        GpPointF corners[4] = {{REAL(box.ink_x0), REAL(box.ink_y0)},
-                               {REAL(box.ink_x1), REAL(box.ink_y0)},
-                               {REAL(box.ink_x0), REAL(box.ink_y1)},
-                               {REAL(box.ink_x1), REAL(box.ink_y1)}};
+        auto corners = corners_of(box.ink_x0, box.ink_y0, box.ink_x1, box.ink_y1);
         Affine m = device_transform(*call.g, call.target);
         double scale = std::sqrt(std::abs(m.m11 * m.m22 - m.m12 * m.m21));
-        DeviceBox dbox = device_box(m, corners, 4, pad * scale + 2);
+        DeviceBox dbox = device_box(m, corners.data(), 4, pad * scale + 2);
         Canvas canvas;
         if (GpStatus s = canvas.open(call.target, dbox.x0, dbox.y0, dbox.x1, dbox.y1);
             s != Gdiplus::Ok)
